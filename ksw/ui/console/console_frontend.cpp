@@ -1,0 +1,198 @@
+#include "ui/console/console_frontend.h"
+
+#include <chrono>
+#include <sys/stat.h>
+
+namespace ksw {
+
+Answer answer_for(Buttons buttons, bool yes) {
+    switch (buttons) {
+    case Buttons::Ok: return Answer::Ok;
+    case Buttons::OkCancel: return yes ? Answer::Ok : Answer::Cancel;
+    case Buttons::YesNo:
+    case Buttons::YesNoCancel: return yes ? Answer::Yes : Answer::No;
+    case Buttons::RetryCancel: return yes ? Answer::Retry : Answer::Cancel;
+    case Buttons::AbortRetryIgnore: return yes ? Answer::Retry : Answer::Abort;
+    }
+    return Answer::Cancel;
+}
+
+ConsoleFrontend::ConsoleFrontend(Options options) : options_(options), main_thread_(std::this_thread::get_id()) {}
+
+void ConsoleFrontend::set_message_handler(MessageHandler handler) {
+    std::lock_guard<std::mutex> lock(queue_mutex_);
+    handler_ = std::move(handler);
+}
+
+void ConsoleFrontend::post(WindowMessage message) {
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        queue_.push_back(Pending{std::move(message), nullptr});
+    }
+    queue_changed_.notify_all();
+}
+
+intptr_t ConsoleFrontend::send(WindowMessage message) {
+    if (on_main_thread()) {
+        MessageHandler handler;
+        {
+            std::lock_guard<std::mutex> lock(queue_mutex_);
+            handler = handler_;
+        }
+        return handler ? handler(message) : 0;
+    }
+    std::promise<intptr_t> reply;
+    std::future<intptr_t> result = reply.get_future();
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        queue_.push_back(Pending{std::move(message), &reply});
+    }
+    queue_changed_.notify_all();
+    return result.get();
+}
+
+// Runs the first queued message with the lock released; false when the queue was empty.
+bool ConsoleFrontend::handle_one(std::unique_lock<std::mutex> &lock) {
+    if (queue_.empty()) return false;
+    Pending pending = std::move(queue_.front());
+    queue_.pop_front();
+    MessageHandler handler = handler_;
+    lock.unlock();
+    const intptr_t result = handler ? handler(pending.message) : 0;
+    if (pending.reply) pending.reply->set_value(result);
+    lock.lock();
+    return true;
+}
+
+void ConsoleFrontend::pump_pending() {
+    std::unique_lock<std::mutex> lock(queue_mutex_);
+    while (handle_one(lock)) {
+    }
+}
+
+bool ConsoleFrontend::pump(const std::function<bool()> &done, uint32_t timeout_ms) {
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_lock<std::mutex> lock(queue_mutex_);
+    for (;;) {
+        while (handle_one(lock)) {
+        }
+        lock.unlock();
+        if (done()) return true;
+        lock.lock();
+        if (!queue_.empty()) continue;
+        if (timeout_ms != kForever &&
+            std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(timeout_ms)) {
+            lock.unlock();
+            return done();
+        }
+        // `done` may turn true without a message (a thread ended), so look again now and then.
+        queue_changed_.wait_for(lock, std::chrono::milliseconds(10));
+    }
+}
+
+void ConsoleFrontend::print_line(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), options_.out);
+    std::fputc('\n', options_.out);
+    std::fflush(options_.out);
+}
+
+void ConsoleFrontend::set_status_text(int pane, std::string_view text, bool /*raised*/) {
+    if (pane < 0 || pane > 5) return;
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    panes_[pane] = std::string(text);
+    if (pane == 5) {
+        print_line(text);
+    } else if (options_.verbose) {
+        print_line("[pane " + std::to_string(pane) + "] " + std::string(text));
+    }
+}
+
+std::string ConsoleFrontend::status_text(int pane) const {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    return (pane >= 0 && pane <= 5) ? panes_[pane] : std::string();
+}
+
+void ConsoleFrontend::set_field_text(int field, std::string_view text) {
+    if (field < 0 || field > 2) return;
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    fields_[field] = std::string(text);
+    if (options_.verbose) print_line("[field " + std::to_string(field) + "] " + std::string(text));
+}
+
+std::string ConsoleFrontend::field_text(int field) const {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    return (field >= 0 && field <= 2) ? fields_[field] : std::string();
+}
+
+void ConsoleFrontend::show_string_for_a_while(std::string_view text, uint32_t /*milliseconds*/) {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    print_line(text);
+}
+
+void ConsoleFrontend::show_error_string(std::string_view text) {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    print_line(text);
+}
+
+Answer ConsoleFrontend::ask(std::string_view text, std::string_view caption, Buttons buttons, BoxIcon /*icon*/) {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    std::string line = "[" + std::string(caption) + "] " + std::string(text);
+    if (buttons == Buttons::Ok) {
+        print_line(line);
+        return Answer::Ok;
+    }
+    if (!options_.interactive) {
+        const Answer answer = answer_for(buttons, options_.default_yes);
+        print_line(line + (options_.default_yes ? " -> yes" : " -> no"));
+        return answer;
+    }
+    for (;;) {
+        std::fwrite(line.data(), 1, line.size(), options_.out);
+        std::fputs(" [y/n] ", options_.out);
+        std::fflush(options_.out);
+        char reply[64];
+        if (!std::fgets(reply, sizeof reply, options_.in)) return answer_for(buttons, false);
+        if (reply[0] == 'y' || reply[0] == 'Y') return answer_for(buttons, true);
+        if (reply[0] == 'n' || reply[0] == 'N') return answer_for(buttons, false);
+    }
+}
+
+bool ConsoleFrontend::is_key_down(int virtual_key) const {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    return keys_down_.count(virtual_key) != 0;
+}
+
+void ConsoleFrontend::synthesize_key(int virtual_key, bool key_up) {
+    {
+        std::lock_guard<std::mutex> lock(state_mutex_);
+        if (key_up) keys_down_.erase(virtual_key);
+        else keys_down_.insert(virtual_key);
+    }
+    if (!key_up) post(WindowMessage{kMsgKey, static_cast<uintptr_t>(virtual_key), 0, {}});
+}
+
+bool ConsoleFrontend::set_clipboard_text(std::string_view text) {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    clipboard_ = std::string(text);
+    return true;
+}
+
+std::optional<std::string> ConsoleFrontend::clipboard_text() {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    return clipboard_;
+}
+
+void ConsoleFrontend::beep() {}
+
+bool ConsoleFrontend::play_sound(std::string_view file) {
+    struct stat st{};
+    return ::stat(std::string(file).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool ConsoleFrontend::open_help(std::string_view file) {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    print_line("help: " + std::string(file));
+    return true;
+}
+
+}  // namespace ksw

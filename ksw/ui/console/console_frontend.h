@@ -1,0 +1,90 @@
+// The console front-end of `ksw --headless` and of the whole-program tests: status pane 5 and
+// message boxes become lines of text, questions are answered from the terminal or by the
+// --answer option, and window messages are queued for the thread that pumps them.
+#pragma once
+
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "ui/frontend.h"
+
+namespace ksw {
+
+class ConsoleFrontend final : public Frontend {
+public:
+    struct Options {
+        std::FILE *out = stdout;      // pane 5 texts, message boxes, results
+        std::FILE *in = stdin;        // answers when `interactive`
+        bool interactive = false;     // ask the terminal instead of using default_yes
+        bool default_yes = true;      // the answer to every question otherwise
+        bool verbose = false;         // also print panes 0-4 and the tool-bar fields
+    };
+
+    explicit ConsoleFrontend(Options options);
+    ~ConsoleFrontend() override = default;
+
+    // The thread that constructs the front-end is its main thread.
+    bool on_main_thread() const { return std::this_thread::get_id() == main_thread_; }
+
+    // Main thread: handles queued messages until `done()` is true; waits at most `timeout_ms`
+    // (kForever: no limit). Returns done().
+    static constexpr uint32_t kForever = 0xFFFFFFFFu;
+    bool pump(const std::function<bool()> &done, uint32_t timeout_ms = kForever);
+    // Main thread: handles every message queued so far, without waiting.
+    void pump_pending();
+
+    void set_message_handler(MessageHandler handler) override;
+    void post(WindowMessage message) override;
+    intptr_t send(WindowMessage message) override;
+
+    void set_status_text(int pane, std::string_view text, bool raised = false) override;
+    void set_field_text(int field, std::string_view text) override;
+    std::string field_text(int field) const override;
+    std::string status_text(int pane) const;
+
+    void show_string_for_a_while(std::string_view text, uint32_t milliseconds) override;
+    void show_error_string(std::string_view text) override;
+    Answer ask(std::string_view text, std::string_view caption, Buttons buttons, BoxIcon icon = BoxIcon::None) override;
+
+    bool is_key_down(int virtual_key) const override;
+    void synthesize_key(int virtual_key, bool key_up) override;
+    bool set_clipboard_text(std::string_view text) override;
+    std::optional<std::string> clipboard_text() override;
+    void beep() override;
+    bool play_sound(std::string_view file) override;
+    bool open_help(std::string_view file) override;
+
+private:
+    struct Pending {
+        WindowMessage message;
+        std::promise<intptr_t> *reply = nullptr;  // set for send() from another thread
+    };
+
+    void print_line(std::string_view text);
+    bool handle_one(std::unique_lock<std::mutex> &lock);
+
+    Options options_;
+    std::thread::id main_thread_;
+    MessageHandler handler_;
+
+    mutable std::mutex queue_mutex_;
+    std::condition_variable queue_changed_;
+    std::deque<Pending> queue_;
+
+    mutable std::mutex state_mutex_;  // panes, fields, keys, clipboard, output
+    std::string panes_[6];
+    std::string fields_[3];
+    std::set<int> keys_down_;
+    std::string clipboard_;
+};
+
+// The answer that "yes" or "no" stands for with these buttons.
+Answer answer_for(Buttons buttons, bool yes);
+
+}  // namespace ksw

@@ -1,0 +1,25 @@
+// Starting other programs: the editor and the test program's user( commands.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ksw::platform {
+
+// Splits a command line the way the station's command lines are written: blanks and tabs
+// separate words, double quotes group a word with blanks and are removed.
+std::vector<std::string> split_command_line(std::string_view line);
+
+// Starts argv[0] (looked up on PATH when it has no "/") with the given arguments in the
+// background. Returns the process id, or -1 with the reason in `error`.
+int start_process(const std::vector<std::string> &argv, std::string *error = nullptr);
+
+// Waits for a process started by start_process; returns its exit status (or 128 + signal),
+// -1 when it cannot be waited for.
+int wait_process(int pid);
+
+// The editor command: $VISUAL, then $EDITOR, then "xdg-open".
+std::string default_editor();
+
+}  // namespace ksw::platform
