@@ -1,17 +1,199 @@
 // The message table: every text the station shows by number. Ids 0-177 are the errors of test
 // programs and devices ("e000: OK" ...), 3000-3027 the system messages ("s000: ..."), and from
 // 1000 on the texts of the user interface (tool tips, page titles, names, filters).
+//
+// Texts are stored as they are shown: "%d", "%s" and "%hs" are printf conversions that the
+// caller fills ("%hs" takes a narrow text, like "%s"). An error number without a text of its own
+// has the empty text, and so has every unknown id.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 namespace ksw {
 
+// One row of the message table.
+struct MessageRow {
+    int id;
+    std::string_view text;
+};
+
 // The text of message `id`; the empty text when the table holds no such id.
 std::string_view message_text(int id);
+
+// All rows, sorted by id without duplicates (for tests and for the data windows' lists).
+std::span<const MessageRow> message_table();
 
 // The error number range and the system-message base.
 constexpr int kLastErrorId = 177;
 constexpr int kSystemMessageBase = 3000;
+constexpr int kLastSystemMessageId = 3027;
+
+// Library result codes become program errors by fixed offsets.
+constexpr int kEvrDriverErrorOffset = 74;  // EVR driver result r -> error r + 74
+constexpr int kSerialErrorOffset = 88;     // comkit32 code e -> error e + 88
+
+// Error numbers (message ids 0-177): the results of handlers and operations, 0 success.
+enum ErrorId : int {
+    kErrOk = 0,
+    kErrWrongStyle = 1,
+    kErrTooBigOrSmall = 2,
+    kErrLackingArgument = 3,
+    kErrOutOfRange = 4,
+    kErrInvalidMode = 6,
+    kErrDividedByZero = 7,
+    kErrLogOfZero = 8,
+    kErrNestTooDeep = 9,
+    kErrPowerOfMinus = 11,
+    kErrCantUseAd = 12,
+    kErrCantUseRd = 13,
+    kErrNoOkNgInCheckStep = 14,
+    kErrMissingEndif = 15,
+    kErrMissingIfdef = 16,
+    kErrLogSpace = 17,
+    kErrNoMemory = 18,
+    kErrCable1 = 23,
+    kErrCable2 = 24,
+    kErrStepTimeout = 26,
+    kErrBreakedByUser = 27,
+    kErrStepNg = 28,
+    kErrUndefinedCommand = 29,
+    kErrStepDuplicated = 30,
+    kErrJigNotAllowed = 31,
+    kErrSystemPortNotSet = 32,
+    kErrPortNotSet = 33,
+    kErrStepOutOfRange = 35,
+    kErrAdTimeout = 36,
+    kErrJigPowerOff = 37,
+    kErrLancBadPage = 41,
+    kErrTooManyDefines = 60,
+    kErrAlreadyDefined = 61,
+    kErrElseDuplicated = 62,
+    kErrMacroDuplicated = 64,
+    kErrTooManyMacros = 66,
+    kErrMacroTooLong = 67,
+    kErrLineTooLong = 68,
+    kErrNestedMacro = 69,
+    kErrBracketMissing = 70,
+    kErrDataAfterBracket = 71,
+    kErrTooManyData = 72,
+    kErrStepNotExist = 73,
+    kErrTooManyParameters = 74,
+    kErrComCommunication = 75,
+    kErrComRxStatus = 76,
+    kErrComWrite = 77,
+    kErrComEvrAccess = 78,
+    kErrComInternal = 79,
+    kErrComMisc = 80,
+    kErrComTxTimeout = 81,
+    kErrComRxTimeout = 82,
+    kErrComNoSet = 83,
+    kErrComIllegalData = 84,
+    kErrComWrongCommand = 85,
+    kErrEvrRamNotSet = 86,
+    kErrRsPortNotOpen = 87,
+    kErrRsCantOpen = 88,
+    kErrRsTx = 89,
+    kErrRsRx = 90,
+    kErrRsTxTimeout = 91,
+    kErrRsRxTimeout = 92,
+    kErrRsTooManyRx = 93,
+    kErrRsFraming = 94,
+    kErrRsOverrun = 95,
+    kErrRsParity = 96,
+    kErrRsMisc = 97,
+    kErrCantOpenPrinter = 98,
+    kErrFirstCommandDuplicated = 99,
+    kErrMissingFirstCommand = 100,
+    kErrFirstCommandNotOnTop = 101,
+    kErrChannelDuplicated = 102,
+    kErrNoChannel = 103,
+    kErrMissingVideoStandard = 104,
+    kErrFileOpen = 107,
+    kErrLevelOutOfRange = 110,
+    kErrIncludeTooDeep = 111,
+    kErrStepIsNg = 113,
+    kErrNeedInputCh2 = 114,
+    kErrGpibNoBoard = 140,
+    kErrGpibParameter = 141,
+    kErrGpibStbTimeout = 142,
+    kErrGpibRx = 143,
+    kErrGpibTimeout = 144,
+    kErrGpibIfc = 145,
+    kErrGpibMisc = 146,
+    kErrGpibMissingDll = 147,
+    kErrWrongFileContents = 148,
+    kErrClipboard = 149,
+    kErrTaskNoServer = 152,
+    kErrTaskComm = 153,
+    kErrTaskNoData = 154,
+    kErrTaskRxTimeout = 155,
+    kErrTaskRxError = 156,
+    kErrTaskReadBuffer = 157,
+    kErrTaskTxTimeout = 158,
+    kErrComTypeNotSupported = 170,
+    kErrComMissingDll = 171,
+    kErrCantMakeLink = 172,
+    kErrLinkDuplicated = 173,
+    kErrMissingEvrAdj = 174,
+    kErrEvrNot8Bit = 175,
+    kErrJumpFromLinkedStep = 176,
+    kErrIndexNotSpecified = 177,
+};
+
+// System messages (ids 3000-3027, texts "s000: ..." to "s027: ...").
+enum SystemMessageId : int {
+    kMsgCantMakeMonitorThread = 3000,
+    kMsgCantUseSequencer = 3001,
+    kMsgCantUseRemoteControl = 3002,
+    kMsgCantGetScreenMemory = 3003,
+    kMsgCompileError = 3005,       // step, command count, statement, error text
+    kMsgCantOpenTempFile = 3006,   // file name
+    kMsgCantOpenFile = 3007,       // file name
+    kMsgPreprocessError = 3008,    // line, file name, statement
+    kMsgBadInputData = 3009,
+    kMsgCantOpenSerialPort = 3010, // port name
+    kMsgCantWriteFile = 3011,
+    kMsgZelwTooOld = 3012,
+    kMsgComkitTooOld = 3013,
+    kMsgLancDllTooOld = 3014,
+    kMsg1284DllTooOld = 3015,
+    kMsgCantUseLanc = 3016,
+    kMsgCantUse1284 = 3017,
+    kMsgValueTooSmall = 3018,
+    kMsgCantReadFile = 3019,
+    kMsgZelcodeTooOld = 3022,
+    kMsgEvrDllTooOld = 3024,
+    kMsgCantUseEvr = 3025,
+    kMsgNoIdInput = 3026,
+    kMsgFileAbnormal = 3027,       // file name
+};
+
+// Titles of the eight settings pages, in page order (4000-4007).
+enum PageTitleId : int {
+    kStrPageCompile = 4000,
+    kStrPageRecord = 4001,
+    kStrPageEvrComm = 4002,
+    kStrPageHardware = 4003,
+    kStrPageRs232c = 4004,
+    kStrPageProcessCont = 4005,
+    kStrPageExtention = 4006,
+    kStrPageEtc = 4007,
+};
+constexpr int kSettingsPageCount = 8;
+
+// String-table texts (5000 on).
+enum StringId : int {
+    kStrRegistryRoot = 5000,        // "Software\Orvane\KSW\"
+    kStrProgramTitle = 5001,        // "KSW.exe"
+    kStrHelpFile = 5016,            // help of the station and its switches
+    kStrProgramFilter = 5020,       // file-chooser filter of test programs
+    kStrSelectProgramTitle = 5025,  // file-chooser title of test programs
+    kStrProductHelpFile = 5030,
+    kStrLanguageHelpFile = 5031,
+    kStrDataSavingCaption = 5041,
+    kStrSettingsCaption = 5045,
+    kStrRetryOk = 5047,             // the message of a run accepted on retry
+};
 
 }  // namespace ksw
