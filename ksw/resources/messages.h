@@ -21,7 +21,7 @@ struct MessageRow {
 // The text of message `id`; the empty text when the table holds no such id.
 std::string_view message_text(int id);
 
-// All rows, sorted by id without duplicates (for tests and for the data windows' lists).
+// All rows, sorted by id without duplicates.
 std::span<const MessageRow> message_table();
 
 // The error number range and the system-message base.
@@ -55,7 +55,7 @@ enum ErrorId : int {
     kErrCable1 = 23,
     kErrCable2 = 24,
     kErrStepTimeout = 26,
-    kErrBreakedByUser = 27,
+    kErrAbortedByUser = 27,
     kErrStepNg = 28,
     kErrUndefinedCommand = 29,
     kErrStepDuplicated = 30,
