@@ -205,7 +205,7 @@ TEST(Messages, EveryErrorNumberHasARowAndItsOwnPrefix) {
         EXPECT_GT(text.size(), 6u) << "error " << id << " has a prefix but no text";
     }
     EXPECT_EQ(with_text, 104);  // the 103 quoted texts and the one written for e114
-    EXPECT_FALSE(message_text(kErrNeedInputCh2).empty());
+    EXPECT_FALSE(message_text(114).empty());  // raised by chroma_mode( without input_ch(2)
 }
 
 TEST(Messages, SystemMessagesCarryTheirNumberAndTheNamedOnesHaveText) {
