@@ -1,0 +1,93 @@
+#include "coded_io.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "zelcode.h"
+
+namespace zelcode {
+namespace {
+
+// open() flags for an access code, or -1 for an unknown one.
+int access_flags(unsigned access) {
+    switch (access) {
+    case ZELCODE_GENERIC_READ: return O_RDONLY;
+    case ZELCODE_GENERIC_WRITE: return O_WRONLY;
+    case ZELCODE_GENERIC_READ | ZELCODE_GENERIC_WRITE: return O_RDWR;
+    default: return -1;
+    }
+}
+
+// open() flags for a creation disposition, or -1 for an unknown one.
+int disposition_flags(unsigned disposition) {
+    switch (disposition) {
+    case ZELCODE_CREATE_NEW: return O_CREAT | O_EXCL;
+    case ZELCODE_CREATE_ALWAYS: return O_CREAT | O_TRUNC;
+    case ZELCODE_OPEN_EXISTING: return 0;
+    case ZELCODE_OPEN_ALWAYS: return O_CREAT;
+    case ZELCODE_TRUNCATE_EXISTING: return O_TRUNC;
+    default: return -1;
+    }
+}
+
+}  // namespace
+
+// Opens `path` as the access and disposition codes say; -1 on any refusal.
+int open_file(const char *path, unsigned access, unsigned disposition) {
+    const int mode_flags = access_flags(access);
+    const int create_flags = disposition_flags(disposition);
+    if (mode_flags < 0 || create_flags < 0) return -1;
+    if (disposition == ZELCODE_TRUNCATE_EXISTING && mode_flags == O_RDONLY) return -1;
+    int fd;
+    do {
+        fd = ::open(path, mode_flags | create_flags | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Reads exactly out.size() bytes at `offset`.
+IoResult read_at(int fd, uint64_t offset, std::span<uint8_t> out) {
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return kIoFailed;
+        if (got == 0) return kIoShort;
+        done += static_cast<size_t>(got);
+    }
+    return kIoOk;
+}
+
+// Writes all of `data` at `offset`.
+IoResult write_at(int fd, uint64_t offset, std::span<const uint8_t> data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t put = ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return kIoFailed;
+        done += static_cast<size_t>(put);
+    }
+    return kIoOk;
+}
+
+// The size of the open file, or -1.
+int64_t file_size(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return -1;
+    return static_cast<int64_t>(info.st_size);
+}
+
+// Cuts a longer regular file down to `size`.
+bool cut_to_size(int fd, int64_t size) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return false;
+    if (!S_ISREG(info.st_mode) || info.st_size <= size) return true;
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+}
+
+// Closes the descriptor; EINTR still releases it, so it is not retried.
+bool close_file(int fd) { return ::close(fd) == 0 || errno == EINTR; }
+
+}  // namespace zelcode
