@@ -1,4 +1,9 @@
 #include "zelw.h"
 
-// The version text "275" read as hexadecimal.
-ZELW_API int ZelwGetVersion(void) { return 0x275; }
+namespace {
+// The library's version text, read as hexadecimal.
+constexpr const char *kVersionText = "275";
+}  // namespace
+
+// The version text "275" read as hexadecimal: 0x275.
+ZELW_API int ZelwGetVersion(void) { return StrToHexA(kVersionText, -1); }
