@@ -1,8 +1,13 @@
 // ksw: the test and adjustment station. This file only picks the front-end; the engine is kswcore.
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "comkit32.h"
+#include "config/settings_startup.h"
+#include "config/settings_store.h"
+#include "ui/console/console_frontend.h"
 #include "ui/launch_options.h"
 #include "zelw.h"
 
@@ -15,6 +20,13 @@ void print_versions() {
     std::printf("ksw %s\n", KSW_VERSION);
     std::printf("zelw %X\n", static_cast<unsigned>(ZelwGetVersion()));
     std::printf("comkit32 %X\n", static_cast<unsigned>(ComkitGetVersion()));
+}
+
+// The folder that is current at start; the settings file lives there.
+std::string start_directory() {
+    std::error_code ignored;
+    const std::filesystem::path current = std::filesystem::current_path(ignored);
+    return current.empty() ? std::string(".") : current.string();
 }
 
 }  // namespace
@@ -34,6 +46,14 @@ int main(int argc, char **argv) {
         print_versions();
         return 0;
     }
+    // The Qt main window is not built yet, so both modes talk through the console front-end.
+    ksw::ConsoleFrontend::Options console;
+    console.default_yes = options.answer_yes;
+    console.verbose = options.verbose;
+    ksw::ConsoleFrontend frontend(console);
+    const std::string ini_path = ksw::ini_settings_path(start_directory());
+    ksw::read_startup_settings(frontend, ini_path, options.command_line(), ksw::today_local());
     std::fprintf(stderr, "ksw: loading and running test programs is not built yet\n");
+    ksw::save_settings_stores(frontend, ini_path, ksw::today_local());
     return kExitNotLoaded;
 }
