@@ -22,6 +22,7 @@ std::string_view unquote(std::string_view text) {
     return text;
 }
 
+// Turns one RecFlags bit on.
 void set_rec_flag(Settings &s, uint32_t bit) { s.rec_flags |= bit; }
 
 // Each handler applies one switch; false means "not a valid switch": open the help.
@@ -130,6 +131,7 @@ constexpr SwitchRow kSwitches[] = {
     {'S', switch_s}, {'T', switch_t}, {'U', switch_u}, {'V', switch_v}, {'\0', nullptr},
 };
 
+// ASCII upper case, so switch letters match in either case.
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Applies one switch token ("-" already checked); false when it opens the help.
@@ -140,6 +142,7 @@ bool apply_switch(Settings &s, std::string_view token) {
     return false;
 }
 
+// Blanks and tabs separate the tokens.
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace

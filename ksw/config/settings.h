@@ -60,6 +60,17 @@ struct WindowRect {
     bool operator==(const WindowRect &) const = default;
 };
 
+// Port time-outs in ms, as the keys "ReadIntervalTimeout", "ReadTotalTimeoutMultiplier",
+// "ReadTotalTimeoutConstant", "WriteTotalTimeoutMultiplier" and "WriteTotalTimeoutConstant".
+struct CommTimeouts {
+    uint32_t read_interval = 0;
+    uint32_t read_total_multiplier = 0;
+    uint32_t read_total_constant = 0;
+    uint32_t write_total_multiplier = 0;
+    uint32_t write_total_constant = 0;
+    bool operator==(const CommTimeouts &) const = default;
+};
+
 // The windows of section "Window", in the order of window_key().
 enum WindowId : int {
     kWinMain = 0, kWinOkNg, kWinError, kWinAd, kWinRd, kWinSw, kWinFsw, kWinEvr,
@@ -127,19 +138,11 @@ struct Settings {
     uint8_t byte_size = 8;
     uint8_t stop_bits = 0;
     uint8_t parity = 0;
-    uint32_t rs_read_interval_timeout = 0;
-    uint32_t rs_read_total_timeout_multiplier = 100;
-    uint32_t rs_read_total_timeout_constant = 0;
-    uint32_t rs_write_total_timeout_multiplier = 100;
-    uint32_t rs_write_total_timeout_constant = 0;
+    CommTimeouts rs_timeouts{0, 100, 0, 100, 0};
     bool open_rs_first = true;
 
-    // Section "1284": IEEE 1284 link time-outs in ms.
-    uint32_t p1284_read_interval_timeout = 35;
-    uint32_t p1284_read_total_timeout_multiplier = 100;
-    uint32_t p1284_read_total_timeout_constant = 3000;
-    uint32_t p1284_write_total_timeout_multiplier = 40;
-    uint32_t p1284_write_total_timeout_constant = 3000;
+    // Section "1284": IEEE 1284 link time-outs.
+    CommTimeouts p1284_timeouts{35, 100, 3000, 40, 3000};
 
     // Section "GPIB".
     int gpib_board_no = 0;

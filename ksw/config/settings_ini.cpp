@@ -76,22 +76,30 @@ const KeyRow kKeys[] = {
     {"RS232C", "ByteSize", ByteKey{&Settings::byte_size}},
     {"RS232C", "StopBits", ByteKey{&Settings::stop_bits}},
     {"RS232C", "Parity", ByteKey{&Settings::parity}},
-    {"RS232C", "ReadIntervalTimeout", WordKey{&Settings::rs_read_interval_timeout}},
-    {"RS232C", "ReadTotalTimeoutMultiplier", WordKey{&Settings::rs_read_total_timeout_multiplier}},
-    {"RS232C", "ReadTotalTimeoutConstant", WordKey{&Settings::rs_read_total_timeout_constant}},
-    {"RS232C", "WriteTotalTimeoutMultiplier", WordKey{&Settings::rs_write_total_timeout_multiplier}},
-    {"RS232C", "WriteTotalTimeoutConstant", WordKey{&Settings::rs_write_total_timeout_constant}},
     {"RS232C", "OpenRSFirst", FlagKey{&Settings::open_rs_first}},
-    {"1284", "ReadIntervalTimeout", WordKey{&Settings::p1284_read_interval_timeout}},
-    {"1284", "ReadTotalTimeoutMultiplier", WordKey{&Settings::p1284_read_total_timeout_multiplier}},
-    {"1284", "ReadTotalTimeoutConstant", WordKey{&Settings::p1284_read_total_timeout_constant}},
-    {"1284", "WriteTotalTimeoutMultiplier", WordKey{&Settings::p1284_write_total_timeout_multiplier}},
-    {"1284", "WriteTotalTimeoutConstant", WordKey{&Settings::p1284_write_total_timeout_constant}},
     {"GPIB", "BoardNo", IntKey{&Settings::gpib_board_no}},
     {"GPIB", "MesDelay", IntKey{&Settings::gpib_mes_delay}},
     {"Sound", "OkWave", TextKey{&Settings::ok_wave, kPathTextLimit}},
     {"Sound", "NgWave", TextKey{&Settings::ng_wave, kPathTextLimit}},
 };
+
+// The time-out keys of sections "RS232C" and "1284".
+struct TimeoutKey {
+    std::string_view key;
+    uint32_t CommTimeouts::*member;
+};
+constexpr TimeoutKey kTimeoutKeys[] = {
+    {"ReadIntervalTimeout", &CommTimeouts::read_interval},
+    {"ReadTotalTimeoutMultiplier", &CommTimeouts::read_total_multiplier},
+    {"ReadTotalTimeoutConstant", &CommTimeouts::read_total_constant},
+    {"WriteTotalTimeoutMultiplier", &CommTimeouts::write_total_multiplier},
+    {"WriteTotalTimeoutConstant", &CommTimeouts::write_total_constant},
+};
+struct TimeoutSection {
+    std::string_view section;
+    CommTimeouts Settings::*member;
+};
+constexpr TimeoutSection kTimeoutSections[] = {{"RS232C", &Settings::rs_timeouts}, {"1284", &Settings::p1284_timeouts}};
 
 // The INI section and key of each port group.
 struct PortKey {
@@ -137,6 +145,7 @@ std::string row_text(const KeyRow &row, const Settings &s) {
                       row.field);
 }
 
+// The file's integer at section/key, or nullopt when the key is missing.
 std::optional<int> file_int(const IniFile &ini, std::string_view section, std::string_view key) {
     const std::optional<std::string> value = ini.get(section, key);
     if (!value) return std::nullopt;
@@ -156,18 +165,29 @@ void read_totals(const IniFile &ini, CalendarDate today, Settings &s) {
     s.total_ng = file_int(ini, "Program", "TotalNg").value_or(s.total_ng);
 }
 
+// Takes each window rectangle that reads as four numbers.
 void read_windows(const IniFile &ini, Settings &s) {
     for (int w = 0; w < kWindowCount; ++w)
         if (const std::optional<std::string> text = ini.get("Window", window_key(w)))
             config::parse_window_rect(*text, &s.windows[static_cast<size_t>(w)]);
 }
 
+// Takes each time-out key that is present, as a 32-bit word.
+void read_timeouts(const IniFile &ini, Settings &s) {
+    for (const TimeoutSection &group : kTimeoutSections)
+        for (const TimeoutKey &k : kTimeoutKeys)
+            if (const std::optional<int> v = file_int(ini, group.section, k.key))
+                s.*group.member.*k.member = static_cast<uint32_t>(*v);
+}
+
+// Takes each port group that reads as four 16-bit addresses and marks it as the file's.
 void read_ports(const IniFile &ini, Settings &s) {
     for (size_t g = 0; g < kPortGroupCount; ++g)
         if (const std::optional<std::string> text = ini.get(kPortKeys[g].section, kPortKeys[g].key))
             if (config::parse_port_text(*text, &s.ports[g])) s.ports_from_ini[g] = true;
 }
 
+// Sets every key of the record in `ini`, with `today` as the totals' date.
 void write_all(const Settings &s, CalendarDate today, IniFile &ini) {
     ini.set("Program", "Year", std::to_string(today.year));
     ini.set("Program", "Month", std::to_string(today.month));
@@ -175,6 +195,8 @@ void write_all(const Settings &s, CalendarDate today, IniFile &ini) {
     ini.set("Program", "TotalOk", std::to_string(s.total_ok));
     ini.set("Program", "TotalNg", std::to_string(s.total_ng));
     for (const KeyRow &row : kKeys) ini.set(row.section, row.write_key.empty() ? row.key : row.write_key, row_text(row, s));
+    for (const TimeoutSection &group : kTimeoutSections)
+        for (const TimeoutKey &k : kTimeoutKeys) ini.set(group.section, k.key, std::to_string(s.*group.member.*k.member));
     for (int w = 0; w < kWindowCount; ++w)
         ini.set("Window", window_key(w), config::format_window_rect(s.windows[static_cast<size_t>(w)]));
     for (size_t g = 0; g < kPortGroupCount; ++g)
@@ -203,6 +225,7 @@ int LoadIniSettings(Settings &s, const std::string &path, CalendarDate today, st
     read_totals(ini, today, s);
     for (const KeyRow &row : kKeys)
         if (const std::optional<std::string> value = ini.get(row.section, row.key)) read_row(row, *value, s);
+    read_timeouts(ini, s);
     read_windows(ini, s);
     read_ports(ini, s);
     s.port_access_mode = s.debug_mode;

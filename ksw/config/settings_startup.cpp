@@ -10,6 +10,7 @@ namespace {
 constexpr std::string_view kIniCaption = ".ini File";
 constexpr std::string_view kRegistryCaption = "Registry";
 
+// Shows `message` in an OK box with `caption`.
 void tell(Frontend &frontend, const std::string &message, std::string_view caption) {
     frontend.ask(message, caption, Buttons::Ok, BoxIcon::Exclamation);
 }

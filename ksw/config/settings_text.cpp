@@ -9,6 +9,7 @@ namespace {
 
 constexpr int64_t kSaturation = int64_t{1} << 40;
 
+// The white space a number scan skips.
 bool is_scan_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 // The value of digit `c` in `base`, or -1.

@@ -52,12 +52,8 @@ Settings unusual_settings() {
     for (int w = 0; w < kWindowCount; ++w) s.windows[static_cast<size_t>(w)] = WindowRect{w, -w, 100 + w, 200 + w};
     s.evr_interval = 300, s.access_file = "access.txt";
     s.rs_port = "COM3", s.baud_rate = 38400, s.byte_size = 7, s.stop_bits = 2, s.parity = 4;
-    s.rs_read_interval_timeout = 4294967295u, s.rs_read_total_timeout_multiplier = 1;
-    s.rs_read_total_timeout_constant = 2, s.rs_write_total_timeout_multiplier = 3;
-    s.rs_write_total_timeout_constant = 4, s.open_rs_first = false;
-    s.p1284_read_interval_timeout = 5, s.p1284_read_total_timeout_multiplier = 6;
-    s.p1284_read_total_timeout_constant = 7, s.p1284_write_total_timeout_multiplier = 8;
-    s.p1284_write_total_timeout_constant = 9;
+    s.rs_timeouts = CommTimeouts{4294967295u, 1, 2, 3, 4}, s.open_rs_first = false;
+    s.p1284_timeouts = CommTimeouts{5, 6, 7, 8, 9};
     s.gpib_board_no = 1, s.gpib_mes_delay = 250;
     s.ports = {PortAddresses{0x300, 0x301, 0x302, 0x303}, PortAddresses{0x304, 0x305, 0x306, 0x307},
                PortAddresses{0xFFFF, 0x1, 0xABC, 0x0}, PortAddresses{0x310, 0x311, 0x312, 0x313}};
@@ -94,7 +90,7 @@ TEST(SettingsStore, SavedFileUsesTheStationsSpellingsAndKeepsForeignLines) {
     write_text(stores.ini, "; station 4\r\n[Mode]\r\nNoOfMeasure=2\r\nOwnKey=x\r\n");
     Settings s;
     s.sw_check = false;
-    s.rs_read_interval_timeout = 4000000000u;
+    s.rs_timeouts.read_interval = 4000000000u;
     s.ports_from_ini = {false, true, false, false};
     s.ports[kSysPort1] = PortAddresses{0x1a0, 0x1a1, 0xb, 0xffff};
     std::string message;
