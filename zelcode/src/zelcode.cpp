@@ -108,17 +108,25 @@ bool finish_reader() {
     return ok;
 }
 
+// Makes `fd` the file of `state` (the writer or the reader), fresh, under a new handle.
+template <typename State>
+ZelcodeHandle adopt(State &state, int fd) {
+    state = State{};
+    state.fd = fd;
+    state.handle = next_handle();
+    return state.handle;
+}
+
+// Closes the refused new file `fd` and reports the failed open.
+ZelcodeHandle refuse(int fd) {
+    close_file(fd);
+    return ZELCODE_INVALID_HANDLE;
+}
+
 // Writes the header to the new file `fd` and makes it the file being written.
 ZelcodeHandle start_writing(int fd) {
-    if (write_at(fd, 0, kHeader) != kIoOk) {
-        close_file(fd);
-        return ZELCODE_INVALID_HANDLE;
-    }
-    Writer &w = g_files.writer;
-    w = Writer{};
-    w.fd = fd;
-    w.handle = next_handle();
-    return w.handle;
+    if (write_at(fd, 0, kHeader) != kIoOk) return refuse(fd);
+    return adopt(g_files.writer, fd);
 }
 
 // True for 0x01, "TYPE" and a version digit 1-9.
@@ -130,15 +138,8 @@ bool header_is_valid(const std::array<uint8_t, kHeaderSize> &header) {
 // Checks the header of the new file `fd` and makes it the file being read.
 ZelcodeHandle start_reading(int fd) {
     std::array<uint8_t, kHeaderSize> header{};
-    if (read_at(fd, 0, header) != kIoOk || !header_is_valid(header)) {
-        close_file(fd);
-        return ZELCODE_INVALID_HANDLE;
-    }
-    Reader &r = g_files.reader;
-    r = Reader{};
-    r.fd = fd;
-    r.handle = next_handle();
-    return r.handle;
+    if (read_at(fd, 0, header) != kIoOk || !header_is_valid(header)) return refuse(fd);
+    return adopt(g_files.reader, fd);
 }
 
 // Makes the block holding the reader's position the decoded block. False when it cannot be
