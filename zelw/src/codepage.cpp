@@ -166,12 +166,15 @@ std::size_t decode_char(std::string_view text, std::size_t i, std::u16string *un
 
 }  // namespace
 
+// The code page set last (0 until one is set).
 int code_page() { return g_code_page.value.load(std::memory_order_relaxed); }
 
+// Lead bytes exist only in the Shift-JIS code page.
 bool is_lead_byte(unsigned char b) {
     return code_page() == kShiftJis && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
 }
 
+// Counts units up to the terminator.
 std::size_t utf16_length(const char16_t *text) {
     std::size_t n = 0;
     if (text)
@@ -179,6 +182,7 @@ std::size_t utf16_length(const char16_t *text) {
     return n;
 }
 
+// Character by character, stopping before the first one that would pass limit.
 bool utf16_to_bytes(std::u16string_view text, std::size_t limit, std::string *out) {
     try {
         std::size_t written = 0;
@@ -196,6 +200,7 @@ bool utf16_to_bytes(std::u16string_view text, std::size_t limit, std::string *ou
     }
 }
 
+// Character by character, stopping before the first one that would pass limit.
 bool bytes_to_utf16(std::string_view text, std::size_t limit, std::u16string *out) {
     try {
         std::u16string piece;

@@ -12,6 +12,22 @@ namespace {
 constexpr int kOwnBuffer = 255;       // units of the buffers used when the caller passes none
 constexpr int kMaxWordText = 255;     // the longest word string WordToStrW converts
 
+// Fills dst of size units, or own when dst is null, with what convert appends to a string when
+// allowed at most size - 1 units, and terminates it. Returns the buffer used.
+template <typename Unit, typename Convert>
+Unit *convert_into(Unit *dst, int size, std::array<Unit, kOwnBuffer> &own, Convert convert) {
+    if (!dst) {
+        dst = own.data();
+        size = kOwnBuffer;
+    }
+    if (size <= 0) return dst;
+    std::basic_string<Unit> text;
+    convert(static_cast<std::size_t>(size - 1), &text);
+    std::copy(text.begin(), text.end(), dst);
+    dst[text.size()] = 0;
+    return dst;
+}
+
 }  // namespace
 
 // Bytes below 0x80 into 16-bit units, at most len, no terminator; returns the units written.
@@ -55,29 +71,13 @@ ZELW_API int WordToStrW(const unsigned short *words, char16_t *text, int len) {
 // UTF-16 src in the code page into dst of size bytes (or this thread's 255 bytes), terminated.
 ZELW_API char *WcsToMbs(char *dst, const char16_t *src, int size) {
     thread_local std::array<char, kOwnBuffer> own{};
-    if (!dst) {
-        dst = own.data();
-        size = kOwnBuffer;
-    }
-    if (size <= 0) return dst;
-    std::string bytes;
-    zelw::utf16_to_bytes(std::u16string_view(src ? src : u"", zelw::utf16_length(src)), static_cast<std::size_t>(size - 1), &bytes);
-    std::copy(bytes.begin(), bytes.end(), dst);
-    dst[bytes.size()] = 0;
-    return dst;
+    const std::u16string_view text(src ? src : u"", zelw::utf16_length(src));
+    return convert_into(dst, size, own, [&](std::size_t limit, std::string *out) { zelw::utf16_to_bytes(text, limit, out); });
 }
 
 // src in the code page into UTF-16 dst of count units (or this thread's 255 units), terminated.
 ZELW_API char16_t *MbsToWcs(char16_t *dst, const char *src, int count) {
     thread_local std::array<char16_t, kOwnBuffer> own{};
-    if (!dst) {
-        dst = own.data();
-        count = kOwnBuffer;
-    }
-    if (count <= 0) return dst;
-    std::u16string units;
-    zelw::bytes_to_utf16(src ? std::string_view(src) : std::string_view(), static_cast<std::size_t>(count - 1), &units);
-    std::copy(units.begin(), units.end(), dst);
-    dst[units.size()] = 0;
-    return dst;
+    const std::string_view text = src ? std::string_view(src) : std::string_view();
+    return convert_into(dst, count, own, [&](std::size_t limit, std::u16string *out) { zelw::bytes_to_utf16(text, limit, out); });
 }

@@ -40,6 +40,7 @@ int read_wide_token(const char16_t *token) {
 
 namespace zelw {
 
+// atoi's reading with the value clamped to the int range as digits come in.
 int parse_decimal(const char *text) {
     while (is_white(*text)) ++text;
     const bool negative = *text == '-';
