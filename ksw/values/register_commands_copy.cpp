@@ -15,6 +15,7 @@
 #include "values/evaluator.h"
 #include "values/register_commands.h"
 #include "values/registers.h"
+#include "zelw.h"
 
 namespace ksw {
 namespace {
@@ -66,28 +67,13 @@ int write_repeated(File &file, const BlockShape &s, Value value, int64_t *b, int
     return kOk;
 }
 
-// Four packed BCD digits from a value (65535 above 9999), and back (65535 for a nibble above 9).
-uint16_t to_bcd(uint16_t value) {
-    if (value > 9999) return 65535;
-    return static_cast<uint16_t>((value / 1000) << 12 | (value / 100 % 10) << 8 | (value / 10 % 10) << 4 | value % 10);
-}
-uint16_t from_bcd(uint16_t bcd) {
-    uint32_t value = 0;
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        const uint32_t digit = (bcd >> shift) & 15u;
-        if (digit > 9) return 65535;
-        value = value * 10 + digit;
-    }
-    return static_cast<uint16_t>(value);
-}
-
 // The value a copyad( block mode 0..5 makes of source u.
 uint16_t copyad_block_value(int mode, uint16_t u) {
     switch (mode) {
     case kCopyadNot: return static_cast<uint16_t>(~u);
     case kCopyadRev: return static_cast<uint16_t>(-u);
-    case kCopyadBcd: return to_bcd(u);
-    case kCopyadHex: return from_bcd(u);
+    case kCopyadBcd: return HexToBCD(u);
+    case kCopyadHex: return BCDToHex(u);
     case kCopyadLm: return static_cast<uint16_t>(((u & 1u) << 1) | ((u >> 1) & 1u));
     }
     return u;

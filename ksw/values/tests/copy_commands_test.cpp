@@ -184,42 +184,31 @@ TEST_F(CopyCommands, CopyadTextAndAverage) {
     EXPECT_EQ(copyad(value_record(kCopyadAve, 7990, 20, 9)), kOk);
 }
 
+// One case of a mode with one source value and, for value modes, x.
+struct RealCase {
+    int mode;
+    double v, x;
+    int rc;
+    double result;
+};
+
 TEST_F(CopyCommands, CopyBlockModes) {
-    EXPECT_EQ(copy_one(kCopyCopy, 2.5), kOk);
-    EXPECT_EQ(rd()[20], 2.5);
-    EXPECT_EQ(copy_one(kCopyLog, 1000), kOk);
-    EXPECT_EQ(rd()[20], 3);
-    EXPECT_EQ(copy_one(kCopyDb, 10), kOk);
-    EXPECT_EQ(rd()[20], 20);
-    EXPECT_EQ(copy_one(kCopyRev, 2), kOk);
-    EXPECT_EQ(rd()[20], -2);
-    EXPECT_EQ(copy_one(kCopyRec, 4), kOk);
-    EXPECT_EQ(rd()[20], 0.25);
-    EXPECT_EQ(copy_one(kCopyAbs, -3), kOk);
-    EXPECT_EQ(rd()[20], 3);
-    EXPECT_EQ(copy_one(kCopySin, 30), kOk);
-    EXPECT_EQ(rd()[20], std::sin(30 * 0.017453292));
-    EXPECT_EQ(copy_one(kCopyCos, 60), kOk);
-    EXPECT_EQ(rd()[20], std::cos(60 * 0.017453292));
-    EXPECT_EQ(copy_one(kCopyTan, 45), kOk);
-    EXPECT_EQ(rd()[20], std::tan(45 * 0.017453292));
-    EXPECT_EQ(copy_one(kCopyAsi, 0.5), kOk);
-    EXPECT_EQ(rd()[20], std::asin(0.5) * 57.29578121995553);
-    EXPECT_EQ(copy_one(kCopyAco, -1), kOk);
-    EXPECT_EQ(rd()[20], std::acos(-1.0) * 57.29578121995553);
-    EXPECT_EQ(copy_one(kCopyAta, 1), kOk);
-    EXPECT_EQ(rd()[20], std::atan(1.0) * 57.29578121995553);
-    EXPECT_EQ(copy_one(kCopyLn, 1), kOk);
-    EXPECT_EQ(rd()[20], 0);
-
-    EXPECT_EQ(copy_one(kCopyLog, 1e-310), kErrLogZero);
-    EXPECT_EQ(copy_one(kCopyDb, -1), kErrLogZero);
-    EXPECT_EQ(copy_one(kCopyLn, 0), kErrLogZero);
-    EXPECT_EQ(copy_one(kCopyRec, -1e-310), kErrDividedByZero);
-    EXPECT_EQ(copy_one(kCopyAsi, 1.5), kErrTooBigSmall);
-    EXPECT_EQ(copy_one(kCopyAco, -2), kErrTooBigSmall);
-    EXPECT_EQ(rd()[20], 4444);
-
+    constexpr double kRad = 0.017453292, kDeg = 57.29578121995553;
+    const RealCase cases[] = {
+        {kCopyCopy, 2.5, 0, kOk, 2.5},     {kCopyLog, 1000, 0, kOk, 3},    {kCopyDb, 10, 0, kOk, 20},
+        {kCopyRev, 2, 0, kOk, -2},         {kCopyRec, 4, 0, kOk, 0.25},    {kCopyAbs, -3, 0, kOk, 3},
+        {kCopySin, 30, 0, kOk, std::sin(30 * kRad)},  {kCopyCos, 60, 0, kOk, std::cos(60 * kRad)},
+        {kCopyTan, 45, 0, kOk, std::tan(45 * kRad)},  {kCopyAsi, 0.5, 0, kOk, std::asin(0.5) * kDeg},
+        {kCopyAco, -1, 0, kOk, std::acos(-1.0) * kDeg}, {kCopyAta, 1, 0, kOk, std::atan(1.0) * kDeg},
+        {kCopyLn, 1, 0, kOk, 0},
+        {kCopyLog, 1e-310, 0, kErrLogZero, 4444},   {kCopyDb, -1, 0, kErrLogZero, 4444},
+        {kCopyLn, 0, 0, kErrLogZero, 4444},         {kCopyRec, -1e-310, 0, kErrDividedByZero, 4444},
+        {kCopyAsi, 1.5, 0, kErrTooBigSmall, 4444},  {kCopyAco, -2, 0, kErrTooBigSmall, 4444},
+    };
+    for (const RealCase &k : cases) {
+        EXPECT_EQ(copy_one(k.mode, k.v), k.rc) << k.mode;
+        EXPECT_EQ(rd()[20], k.result) << k.mode << " " << k.v;
+    }
     // A failing source stops the block where it is; count -1 does nothing.
     rd()[10] = 100;
     rd()[11] = 0;
@@ -231,40 +220,21 @@ TEST_F(CopyCommands, CopyBlockModes) {
 }
 
 TEST_F(CopyCommands, CopyValueModes) {
-    EXPECT_EQ(copy_value(kCopyDiv, 1, 4), kOk);
-    EXPECT_EQ(rd()[20], 0.25);
-    EXPECT_EQ(copy_value(kCopyMul, 1.5, 4), kOk);
-    EXPECT_EQ(rd()[20], 6);
-    EXPECT_EQ(copy_value(kCopyAdd, 1.5, 4), kOk);
-    EXPECT_EQ(rd()[20], 5.5);
-    EXPECT_EQ(copy_value(kCopySub, 1.5, 4), kOk);
-    EXPECT_EQ(rd()[20], -2.5);
-    EXPECT_EQ(copy_value(kCopySpi, 8, -2), kOk);
-    EXPECT_EQ(rd()[20], -4);
-    EXPECT_EQ(copy_value(kCopySpi, -8, 2), kOk);
-    EXPECT_EQ(rd()[20], 4);
-    EXPECT_EQ(copy_value(kCopySpi, 8, 2), kOk);
-    EXPECT_EQ(rd()[20], 8);
-    EXPECT_EQ(copy_value(kCopyPow, 3, 2), kOk);
-    EXPECT_EQ(rd()[20], 9);
-    EXPECT_EQ(copy_value(kCopyISub, 3, 2), kOk);
-    EXPECT_EQ(rd()[20], -1);
-    EXPECT_EQ(copy_value(kCopyIDiv, 4, 2), kOk);
-    EXPECT_EQ(rd()[20], 0.5);
-    EXPECT_EQ(copy_value(kCopyTri, 3.14159, 2), kOk);
-    EXPECT_EQ(rd()[20], 314 * 0.1 * 0.1);
-    EXPECT_EQ(copy_value(kCopyTri, -1.25, 1), kOk);  // cut downward
-    EXPECT_EQ(rd()[20], -13 * 0.1);
-    EXPECT_EQ(copy_value(kCopyTri, 2.7, 0), kOk);
-    EXPECT_EQ(rd()[20], 2);
-
-    EXPECT_EQ(copy_value(kCopyDiv, 1, 1e-310), kErrDividedByZero);
-    EXPECT_EQ(copy_value(kCopyIDiv, 0, 1), kErrDividedByZero);
-    EXPECT_EQ(copy_value(kCopyPow, -1, 2), kErrPowerOfMinus);
-    EXPECT_EQ(copy_value(kCopyTri, 1, 7), kErrOutOfRange);
-    EXPECT_EQ(copy_value(kCopyTri, 1, -0.5), kErrOutOfRange);
-    EXPECT_EQ(rd()[20], 4444);
-
+    const RealCase cases[] = {
+        {kCopyDiv, 1, 4, kOk, 0.25},   {kCopyMul, 1.5, 4, kOk, 6},   {kCopyAdd, 1.5, 4, kOk, 5.5},
+        {kCopySub, 1.5, 4, kOk, -2.5}, {kCopySpi, 8, -2, kOk, -4},   {kCopySpi, -8, 2, kOk, 4},
+        {kCopySpi, 8, 2, kOk, 8},      {kCopyPow, 3, 2, kOk, 9},     {kCopyISub, 3, 2, kOk, -1},
+        {kCopyIDiv, 4, 2, kOk, 0.5},
+        {kCopyTri, 3.14159, 2, kOk, 314 * 0.1 * 0.1}, {kCopyTri, -1.25, 1, kOk, -13 * 0.1},  // downward
+        {kCopyTri, 2.7, 0, kOk, 2},
+        {kCopyDiv, 1, 1e-310, kErrDividedByZero, 4444}, {kCopyIDiv, 0, 1, kErrDividedByZero, 4444},
+        {kCopyPow, -1, 2, kErrPowerOfMinus, 4444},      {kCopyTri, 1, 7, kErrOutOfRange, 4444},
+        {kCopyTri, 1, -0.5, kErrOutOfRange, 4444},
+    };
+    for (const RealCase &k : cases) {
+        EXPECT_EQ(copy_value(k.mode, k.v, k.x), k.rc) << k.mode;
+        EXPECT_EQ(rd()[20], k.result) << k.mode << " " << k.v << " " << k.x;
+    }
     rd()[100] = 1;
     rd()[101] = 2;
     EXPECT_EQ(copy(value_record(kCopyAve, 100, 20, 2.5)), kOk);

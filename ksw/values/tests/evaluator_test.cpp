@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -27,77 +29,59 @@ int code_of(std::string_view text, double *value = nullptr) {
     return rc;
 }
 
+// A text and the value it evaluates to.
+struct Example {
+    std::string_view text;
+    double value;
+};
+
 TEST(Evaluator, OperatorsFollowTheStationsRestOfLevelRule) {
-    EXPECT_EQ(value_of("2*3+4"), 10);
-    EXPECT_EQ(value_of("2+3*4"), 14);
-    EXPECT_EQ(value_of("10-2*3+1"), 3);   // 10 - (2*3+1)
-    EXPECT_EQ(value_of("8/4/2"), 4);      // 8 / (4/2)
-    EXPECT_EQ(value_of("2*(3)+4"), 14);   // 2 * ((3)+4)
-    EXPECT_EQ(value_of("(2+3)*4"), 20);
-    EXPECT_EQ(value_of("10-2-3"), 5);
-    EXPECT_EQ(value_of("1-2+3"), 2);
-    // Worked by hand: 100 / (10 / (5*2)) and 2 - (3*2+1).
-    EXPECT_EQ(value_of("100/10/5*2"), 100);
-    EXPECT_EQ(value_of("2-3*2+1"), -5);
-    EXPECT_EQ(value_of("2*(1+1)*3"), 12);  // 2 * ((1+1)*3)
-    EXPECT_EQ(value_of("6/(1+2)"), 2);
-    EXPECT_EQ(value_of("((4))"), 4);
-    EXPECT_EQ(value_of("10/0.5"), 20);
+    const Example examples[] = {
+        {"2*3+4", 10}, {"2+3*4", 14}, {"(2+3)*4", 20}, {"10-2-3", 5}, {"1-2+3", 2},
+        {"10-2*3+1", 3},     // 10 - (2*3+1)
+        {"8/4/2", 4},        // 8 / (4/2)
+        {"2*(3)+4", 14},     // 2 * ((3)+4)
+        {"100/10/5*2", 100}, // 100 / (10 / (5*2)), worked by hand
+        {"2-3*2+1", -5},     // 2 - (3*2+1)
+        {"2*(1+1)*3", 12},   // 2 * ((1+1)*3)
+        {"6/(1+2)", 2}, {"((4))", 4}, {"10/0.5", 20},
+    };
+    for (const Example &e : examples) EXPECT_EQ(value_of(e.text), e.value) << e.text;
 }
 
 TEST(Evaluator, IntegerOperatorsWorkOnTruncatedSigned32BitValues) {
-    EXPECT_EQ(value_of("10%3"), 1);
-    EXPECT_EQ(value_of("-7%3"), -1);   // the sign follows the left
-    EXPECT_EQ(value_of("7.9%3.9"), 1);
-    EXPECT_EQ(value_of("7%"), 7);      // nothing after "%": the first operand stands
-    EXPECT_EQ(value_of("5|2"), 7);
-    EXPECT_EQ(value_of("H0F&3"), 3);
-    EXPECT_EQ(value_of("1<<4"), 16);
-    EXPECT_EQ(value_of("-8>>1"), -4);
-    EXPECT_EQ(value_of("HFFFFFFFF>>28"), -1);
-    EXPECT_EQ(value_of("1<<31"), -2147483648.0);
-    EXPECT_EQ(value_of("1<<33"), 2);   // only the low 5 bits of the count
-    EXPECT_EQ(value_of("4294967295&255"), 255);
-    EXPECT_EQ(value_of("H80000000%-1"), 0);  // the one quotient that overflows
+    const Example examples[] = {
+        {"10%3", 1},
+        {"-7%3", -1}, // the sign follows the left
+        {"7.9%3.9", 1},
+        {"7%", 7}, // nothing after "%": the first operand stands
+        {"5|2", 7}, {"H0F&3", 3}, {"1<<4", 16}, {"-8>>1", -4}, {"HFFFFFFFF>>28", -1},
+        {"1<<31", -2147483648.0},
+        {"1<<33", 2}, // only the low 5 bits of the count
+        {"4294967295&255", 255},
+        {"H80000000%-1", 0}, // the one quotient that overflows
+    };
+    for (const Example &e : examples) EXPECT_EQ(value_of(e.text), e.value) << e.text;
 }
 
 TEST(Evaluator, NumbersSuffixesAndUnits) {
-    EXPECT_EQ(value_of("H10+1"), 17);
-    EXPECT_EQ(value_of("hff"), 255);
-    EXPECT_EQ(value_of("HFFFFFFFF"), -1);
-    EXPECT_EQ(value_of("H123456789"), 0x23456789);  // wraps past eight digits
-    EXPECT_EQ(value_of("B101"), 5);
-    EXPECT_EQ(value_of("b"), 0);
-    EXPECT_EQ(value_of(std::string("B") + std::string(32, '1')), -1);
-    EXPECT_EQ(value_of("'A'"), 65);
-    EXPECT_EQ(value_of("'\xE9'"), -23);  // a signed 8-bit code
-    EXPECT_EQ(value_of("1.5k"), 1500);
-    EXPECT_EQ(value_of("2K"), 2000);
-    EXPECT_EQ(value_of("5mV"), 5 * 0.001);
-    EXPECT_EQ(value_of("2M"), 2 * 1000.0 * 1000.0);
-    EXPECT_EQ(value_of("3G"), 3 * 1000.0 * 1000.0 * 1000.0);
-    EXPECT_EQ(value_of("1.1u"), 1.1 * 0.001 * 0.001);
-    EXPECT_EQ(value_of("7n"), 7 * 0.001 * 0.001 * 0.001);
-    EXPECT_EQ(value_of("3p"), 3 * 0.001 * 0.001 * 0.001 * 0.001);
-    EXPECT_EQ(value_of("140IRE"), 140 * 0.007142857142857143);
-    EXPECT_EQ(value_of("70ire"), 70 * 0.007142857142857143);
-    EXPECT_EQ(value_of("1I"), 1);  // a lone I is only a unit letter
-    EXPECT_EQ(value_of("1kHz"), 1000);
-    EXPECT_EQ(value_of("10dB+1"), 11);
-    EXPECT_EQ(value_of("H10k"), 16000);
-    EXPECT_EQ(value_of("B11m"), 3 * 0.001);
-    EXPECT_EQ(value_of("1e3"), 1000);
-    EXPECT_EQ(value_of("2.5E-3"), 0.0025);
-    EXPECT_EQ(value_of("1e3k"), 1e6);
-    EXPECT_EQ(value_of("1.2.3"), 1.2);  // further points are skipped
-    EXPECT_EQ(value_of("-5"), -5);
-    EXPECT_EQ(value_of("+5"), 5);
-    EXPECT_EQ(value_of(".5"), 0.5);
-    EXPECT_EQ(value_of("1e999"), HUGE_VAL);
-    EXPECT_EQ(value_of("1e-999"), 0);
-    EXPECT_EQ(value_of("inf"), DBL_MAX);
-    EXPECT_EQ(value_of("+INF"), DBL_MAX);
-    EXPECT_EQ(value_of("-Inf"), -DBL_MAX);
+    const Example examples[] = {
+        {"H10+1", 17}, {"hff", 255}, {"HFFFFFFFF", -1},
+        {"H123456789", 0x23456789}, // wraps past eight digits
+        {"B101", 5}, {"b", 0}, {"B11111111111111111111111111111111", -1}, {"'A'", 65},
+        {"'\xE9'", -23}, // a signed 8-bit code
+        {"1.5k", 1500}, {"2K", 2000}, {"5mV", 5 * 0.001}, {"2M", 2 * 1000.0 * 1000.0},
+        {"3G", 3 * 1000.0 * 1000.0 * 1000.0}, {"1.1u", 1.1 * 0.001 * 0.001},
+        {"7n", 7 * 0.001 * 0.001 * 0.001}, {"3p", 3 * 0.001 * 0.001 * 0.001 * 0.001},
+        {"140IRE", 140 * 0.007142857142857143}, {"70ire", 70 * 0.007142857142857143},
+        {"1I", 1}, // a lone I is only a unit letter
+        {"1kHz", 1000}, {"10dB+1", 11}, {"H10k", 16000}, {"B11m", 3 * 0.001}, {"1e3", 1000},
+        {"2.5E-3", 0.0025}, {"1e3k", 1e6},
+        {"1.2.3", 1.2}, // further points are skipped
+        {"-5", -5}, {"+5", 5}, {".5", 0.5}, {"1e999", HUGE_VAL}, {"1e-999", 0}, {"inf", DBL_MAX},
+        {"+INF", DBL_MAX}, {"-Inf", -DBL_MAX},
+    };
+    for (const Example &e : examples) EXPECT_EQ(value_of(e.text), e.value) << e.text;
 }
 
 TEST(Evaluator, DecimalsAreCorrectlyRounded) {
@@ -195,6 +179,24 @@ TEST(Evaluator, DeepNestingFailsInsteadOfExhaustingTheStack) {
     std::string product = "1";
     for (int i = 0; i < 100000; ++i) product += "*1";
     EXPECT_EQ(code_of(product), kErrWrongStyle);
+}
+
+TEST(Evaluator, RandomTextsStayInsideTheTextAndGiveKnownCodes) {
+    constexpr std::string_view kAlphabet = "0123456789.+-*/%&|<>()[],'HBhbkKmMunpGIREeadr[sincotgl ";
+    std::mt19937 random(11);
+    for (int i = 0; i < 50000; ++i) {
+        std::string text(random() % 24, ' ');
+        for (char &c : text) c = kAlphabet[random() % kAlphabet.size()];
+        double v = 0;
+        size_t stop = 0;
+        // An exact-size copy, so a read past the end is caught by AddressSanitizer.
+        const std::unique_ptr<char[]> exact(new char[text.size()]);
+        std::copy(text.begin(), text.end(), exact.get());
+        const int rc = evaluate_expression(std::string_view(exact.get(), text.size()), &v, &stop);
+        EXPECT_TRUE(rc == kOk || rc == kErrWrongStyle || rc == kErrTooBigSmall || rc == kErrLackingArgument ||
+                    rc == kErrDividedByZero || rc == kErrAdNotAllowed || rc == kErrRdNotAllowed) << text << " " << rc;
+        EXPECT_LE(stop, text.size()) << text;
+    }
 }
 
 // A define table for the tests: AB = 5, A = 1, ABC = 7, sin = 2, inf = 3.

@@ -93,55 +93,40 @@ TEST_F(RegisterCommands, SetaddataStringForm) {
     EXPECT_EQ(ad()[7995], 5);
 }
 
+// One two-operand case: op, x, y, and the code and stored result expected.
+template <class T>
+struct Case {
+    int op;
+    T x, y;
+    int rc;
+    T result;
+};
+
 TEST_F(RegisterCommands, CalcadArithmeticWrapsIn16Bits) {
-    EXPECT_EQ(calcad(kCalcadSub, 1, 2), kOk);
-    EXPECT_EQ(ad()[12], 65535);
-    EXPECT_EQ(calcad(kCalcadAdd, 65535, 2), kOk);
-    EXPECT_EQ(ad()[12], 1);
-    EXPECT_EQ(calcad(kCalcadDiv, 7, 2), kOk);
-    EXPECT_EQ(ad()[12], 3);
-    EXPECT_EQ(calcad(kCalcadMul, 300, 300), kOk);
-    EXPECT_EQ(ad()[12], 90000 & 0xFFFF);
-    EXPECT_EQ(calcad(kCalcadMax, 3, 9), kOk);
-    EXPECT_EQ(ad()[12], 9);
-    EXPECT_EQ(calcad(kCalcadMin, 3, 9), kOk);
-    EXPECT_EQ(ad()[12], 3);
-    EXPECT_EQ(calcad(kCalcadPercent, 1, 3), kOk);
-    EXPECT_EQ(ad()[12], 33);
-    EXPECT_EQ(calcad(kCalcadPercent, 65535, 1), kOk);  // unsigned 32-bit product, then 16 bits
-    EXPECT_EQ(ad()[12], static_cast<uint16_t>(6553500));
-    EXPECT_EQ(calcad(kCalcadWor, 0x12, 0xAB34), kOk);
-    EXPECT_EQ(ad()[12], 0x1234);
-    EXPECT_EQ(calcad(kCalcadAnd, 0xFF0F, 0x0FF0), kOk);
-    EXPECT_EQ(ad()[12], 0x0F00);
-    EXPECT_EQ(calcad(kCalcadOr, 0xF000, 0x000F), kOk);
-    EXPECT_EQ(ad()[12], 0xF00F);
-    EXPECT_EQ(calcad(kCalcadXor, 0xFF00, 0x0FF0), kOk);
-    EXPECT_EQ(ad()[12], 0xF0F0);
-    EXPECT_EQ(calcad(kCalcadMod, 17, 5), kOk);
-    EXPECT_EQ(ad()[12], 2);
-    EXPECT_EQ(calcad(kCalcad2av, 3, 4), kOk);
-    EXPECT_EQ(ad()[12], 5);
-    EXPECT_EQ(calcad(kCalcad2av, 65535, 65535), kOk);  // 92680.9 truncated, then 16 bits
-    EXPECT_EQ(ad()[12], 92680 & 0xFFFF);
+    const Case<uint16_t> cases[] = {
+        {kCalcadSub, 1, 2, kOk, 65535},          {kCalcadAdd, 65535, 2, kOk, 1},
+        {kCalcadDiv, 7, 2, kOk, 3},              {kCalcadMul, 300, 300, kOk, 90000 & 0xFFFF},
+        {kCalcadMax, 3, 9, kOk, 9},              {kCalcadMin, 3, 9, kOk, 3},
+        {kCalcadPercent, 1, 3, kOk, 33},         {kCalcadPercent, 65535, 1, kOk, 6553500 & 0xFFFF},
+        {kCalcadWor, 0x12, 0xAB34, kOk, 0x1234}, {kCalcadAnd, 0xFF0F, 0x0FF0, kOk, 0x0F00},
+        {kCalcadOr, 0xF000, 0x000F, kOk, 0xF00F}, {kCalcadXor, 0xFF00, 0x0FF0, kOk, 0xF0F0},
+        {kCalcadMod, 17, 5, kOk, 2},             {kCalcad2av, 3, 4, kOk, 5},
+        {kCalcad2av, 65535, 65535, kOk, 92680 & 0xFFFF},  // 92680.9 truncated, then 16 bits
+        {kCalcadIma, 5, 5, kOk, 10},             {kCalcadIma, 5, 6, kOk, 11},  // ties give a
+        {kCalcadImi, 6, 5, kOk, 11},             {kCalcadImi, 5, 5, kOk, 10},
+        {kCalcadDiv, 5, 0, kErrDividedByZero, 4444}, {kCalcadPercent, 5, 0, kErrDividedByZero, 4444},
+        {kCalcadMod, 5, 0, kErrDividedByZero, 4444},
+    };
+    for (const auto &k : cases) {
+        EXPECT_EQ(calcad(k.op, k.x, k.y), k.rc) << k.op;
+        EXPECT_EQ(ad()[12], k.result) << k.op << " " << k.x << " " << k.y;
+    }
 }
 
-TEST_F(RegisterCommands, CalcadIndexesRangesAndErrors) {
-    EXPECT_EQ(calcad(kCalcadIma, 5, 5), kOk);
-    EXPECT_EQ(ad()[12], 10);  // ties give a
-    EXPECT_EQ(calcad(kCalcadIma, 5, 6), kOk);
-    EXPECT_EQ(ad()[12], 11);
-    EXPECT_EQ(calcad(kCalcadImi, 6, 5), kOk);
-    EXPECT_EQ(ad()[12], 11);
-    EXPECT_EQ(calcad(kCalcadImi, 5, 5), kOk);
-    EXPECT_EQ(ad()[12], 10);
+TEST_F(RegisterCommands, CalcadBytesRangesAndIndirectNumbers) {
     EXPECT_EQ(calcad(kCalcadByt, 0x1234, 0), kOk);
     EXPECT_EQ(ad()[11], 0x12);
     EXPECT_EQ(ad()[12], 0x34);
-    for (int op : {kCalcadDiv, kCalcadPercent, kCalcadMod}) {
-        EXPECT_EQ(calcad(op, 5, 0), kErrDividedByZero);
-        EXPECT_EQ(ad()[12], 4444);
-    }
 
     // sum and ave over ad[a..b] with the ends in either order.
     for (int i = 0; i < 4; ++i) ad()[200 + i] = static_cast<uint16_t>(30000 + i);
@@ -166,50 +151,29 @@ TEST_F(RegisterCommands, CalcadIndexesRangesAndErrors) {
     EXPECT_EQ(run_calcad(context, c), kOk);
 }
 
-TEST_F(RegisterCommands, CalcrdArithmetic) {
-    EXPECT_EQ(calcrd(kCalcrdSub, 1, 2.5), kOk);
-    EXPECT_EQ(rd()[12], -1.5);
-    EXPECT_EQ(calcrd(kCalcrdAdd, 1, 2.5), kOk);
-    EXPECT_EQ(rd()[12], 3.5);
-    EXPECT_EQ(calcrd(kCalcrdDiv, 1, 4), kOk);
-    EXPECT_EQ(rd()[12], 0.25);
-    EXPECT_EQ(calcrd(kCalcrdMul, 1.5, 4), kOk);
-    EXPECT_EQ(rd()[12], 6);
-    EXPECT_EQ(calcrd(kCalcrdMax, -1, -2), kOk);
-    EXPECT_EQ(rd()[12], -1);
-    EXPECT_EQ(calcrd(kCalcrdMin, -1, -2), kOk);
-    EXPECT_EQ(rd()[12], -2);
-    EXPECT_EQ(calcrd(kCalcrdPercent, 1, 8), kOk);
-    EXPECT_EQ(rd()[12], 12.5);
-    EXPECT_EQ(calcrd(kCalcrdDbd, 10, 1), kOk);
-    EXPECT_EQ(rd()[12], 20);
-    EXPECT_EQ(calcrd(kCalcrd2av, 3, 4), kOk);
-    EXPECT_EQ(rd()[12], 5);
-    EXPECT_EQ(calcrd(kCalcrdPow, 2, 10), kOk);
-    EXPECT_EQ(rd()[12], 1024);
-    EXPECT_EQ(calcrd(kCalcrdLog, 2, 8), kOk);
-    EXPECT_DOUBLE_EQ(rd()[12], 3);
-    rd()[13] = 1;
-    rd()[14] = 2;
+TEST_F(RegisterCommands, CalcrdArithmeticAndErrors) {
+    const Case<double> cases[] = {
+        {kCalcrdSub, 1, 2.5, kOk, -1.5},   {kCalcrdAdd, 1, 2.5, kOk, 3.5},  {kCalcrdDiv, 1, 4, kOk, 0.25},
+        {kCalcrdMul, 1.5, 4, kOk, 6},      {kCalcrdMax, -1, -2, kOk, -1},   {kCalcrdMin, -1, -2, kOk, -2},
+        {kCalcrdPercent, 1, 8, kOk, 12.5}, {kCalcrdDbd, 10, 1, kOk, 20},    {kCalcrd2av, 3, 4, kOk, 5},
+        {kCalcrdPow, 2, 10, kOk, 1024},    {kCalcrdLog, 2, 8, kOk, std::log(8.0) / std::log(2.0)},
+        // The smallest normal double is not zero; anything below it is.
+        {kCalcrdDiv, 1, 2.2250738585072014e-308, kOk, 1 / 2.2250738585072014e-308},
+        {kCalcrdDiv, 1, 1e-310, kErrDividedByZero, 4444},   {kCalcrdPercent, 1, -0.0, kErrDividedByZero, 4444},
+        {kCalcrdDbd, 1, 0, kErrDividedByZero, 4444},        {kCalcrdDbd, 1e-310, 1, kErrLogZero, 4444},
+        {kCalcrdLog, 0, 5, kErrLogZero, 4444},              {kCalcrdLog, 5, 1e-320, kErrLogZero, 4444},
+        {kCalcrdPow, -2, 2, kErrPowerOfMinus, 4444},
+    };
+    for (const auto &k : cases) {
+        EXPECT_EQ(calcrd(k.op, k.x, k.y), k.rc) << k.op;
+        EXPECT_EQ(rd()[12], k.result) << k.op << " " << k.x << " " << k.y;
+    }
+    // sum over rd[10..14] with the ends given the other way round.
+    const double values[] = {0.5, 0.25, 0, 1, 2};
+    for (int i = 0; i < 5; ++i) rd()[10 + i] = values[i];
     CommandRecord c = testing::record(kCalcrdSum, {14, 10, 12});
-    rd()[10] = 0.5;
-    rd()[11] = 0.25;
-    rd()[12] = 0;
     EXPECT_EQ(run_calcrd(context, c), kOk);
     EXPECT_EQ(rd()[12], 3.75);
-}
-
-TEST_F(RegisterCommands, CalcrdErrorsAndDenormalsCountAsZero) {
-    EXPECT_EQ(calcrd(kCalcrdDiv, 1, 1e-310), kErrDividedByZero);
-    EXPECT_EQ(rd()[12], 4444);
-    EXPECT_EQ(calcrd(kCalcrdPercent, 1, -0.0), kErrDividedByZero);
-    EXPECT_EQ(calcrd(kCalcrdDbd, 1, 0), kErrDividedByZero);
-    EXPECT_EQ(calcrd(kCalcrdDbd, 1e-310, 1), kErrLogZero);
-    EXPECT_EQ(calcrd(kCalcrdLog, 0, 5), kErrLogZero);
-    EXPECT_EQ(calcrd(kCalcrdLog, 5, 1e-320), kErrLogZero);
-    EXPECT_EQ(calcrd(kCalcrdPow, -2, 2), kErrPowerOfMinus);
-    EXPECT_EQ(rd()[12], 4444);
-    EXPECT_EQ(calcrd(kCalcrdDiv, 1, 2.2250738585072014e-308), kOk);  // the smallest normal is not zero
 }
 
 TEST_F(RegisterCommands, CalcrdIndexesGoToAd) {
