@@ -1,0 +1,94 @@
+// Defined symbols and conditional compilation. Symbols come from three sources: the "-F"
+// switch (1), the Define setting (2) and "#define" in the program (3); "#undef" switches a
+// symbol off by negating its source until the next compilation. The table outlives
+// compilations: only the program's own definitions are dropped before each one.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ksw {
+
+constexpr int kMaxDefines = 50;
+constexpr size_t kMaxDefineName = 30;      // significant characters of a name
+constexpr size_t kMaxDefinitionText = 63;  // "NAME" or "NAME(expression)"
+
+enum DefineSource : int { kSourceCommandLine = 1, kSourceSetting = 2, kSourceProgram = 3 };
+
+struct DefineEntry {
+    double value = 0;
+    int source = 0;  // 0 free, negative: switched off by #undef
+    std::string name;
+};
+
+struct DefineTable {
+    std::array<DefineEntry, kMaxDefines> entries;
+};
+
+// The process-wide table; from its first use on, evaluations find their symbols in it.
+DefineTable &define_table();
+
+// Defines "NAME" (value 0) or "NAME(expression)" from `source`. An existing symbol of that name
+// is updated: a "-F" symbol keeps source 1; a setting symbol takes source 1 from "-F"; a program
+// symbol defined again by the program is e061, by "-F" or the setting it takes that source.
+// Returns 0, e060 (table full), e061, e070 (a "(" without a final ")"), e003 (no name), e068
+// (a definition text of more than 63 characters) or the evaluator's code for the value.
+int define_symbol(DefineTable &table, std::string_view text, int source);
+
+// Undoes every "#undef", then frees the entries of source 3 (mode 3, before each compilation),
+// of sources 2 and 3 (mode 2, the setting replaced) or all (mode 0).
+void reset_defines(DefineTable &table, int mode);
+
+// True when a symbol of exactly this name (case-sensitive) is defined and not switched off.
+bool is_defined(const DefineTable &table, std::string_view name);
+
+// The first defined symbol in table order whose name begins `text` (case-sensitive): its
+// value and name length. False when there is none.
+bool lookup_define(const DefineTable &table, std::string_view text, double *value, size_t *length);
+
+// Hands the Define setting (split at ";", pieces untrimmed, errors ignored) and the "-F" texts
+// to the table, after dropping the setting's earlier symbols.
+void apply_setting_defines(DefineTable &table, std::string_view setting, const std::vector<std::string> &switches);
+
+// What a second-pass statement is for the conditional layer.
+enum DirectiveKind : int {
+    kDirectiveError = -1,
+    kOrdinaryStatement = 0,
+    kDirectiveHandled = 1,   // #define / #undef (acted on only in an active part)
+    kConditionHolds = 2,     // #ifdef of a defined name, #ifndef of an undefined one
+    kConditionFails = 3,
+    kDirectiveElse = 4,
+    kDirectiveEndif = 5,
+};
+
+// Classifies `statement` (blanks already removed). `active` says whether the enclosing part is
+// active. On kDirectiveError `*code` holds the error (e029 for an unknown directive or text
+// after #else/#endif, or define_symbol's code).
+int classify_directive(DefineTable &table, std::string_view statement, bool active, int *code);
+
+// The nesting of #ifdef/#ifndef blocks that the second pass works through.
+class ConditionalBlocks {
+public:
+    // Feeds one classification; on success `*compile` says whether an ordinary statement is to
+    // be compiled. Returns 0, e016 (#else or #endif outside a block) or e062 (a second #else).
+    int feed(int kind, bool *compile);
+    // True when statements are compiled here.
+    bool active() const { return parts_.empty() || parts_.back().active; }
+    bool inside_block() const { return !parts_.empty(); }
+    // At the end of the intermediate file: e015 when a block is still open, else 0.
+    int finish() const;
+    void reset() { parts_.clear(); }
+
+private:
+    struct Part {
+        bool active;         // this part is compiled
+        bool parent_active;  // the enclosing part was active when the block opened
+        bool held;           // the block's condition held
+        bool in_else;
+    };
+    std::vector<Part> parts_;
+};
+
+}  // namespace ksw
