@@ -101,46 +101,47 @@ constexpr bool is_operator(char c) {
            c == '<' || c == '>';
 }
 
-// The value of an unsigned decimal (digits with at most one point, then an optional exponent
-// with digits), correctly rounded. Short forms are computed exactly from an integer and a power
-// of ten that a double holds exactly; the rest go to the library; overflow gives infinity.
-double decimal_value(std::string_view digits) {
+// The value of a short unsigned decimal (at most 15 significant digits, a power of ten within
+// 1e-22..1e22), computed exactly from an integer and a power of ten that a double holds exactly,
+// so the one division or multiplication rounds correctly. False for any other form.
+bool short_decimal(std::string_view digits, double *value) {
     static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     uint64_t m = 0;
     int significant = 0, scale = 0;
     size_t i = 0;
-    bool point = false;
-    for (; i < digits.size() && (is_digit(digits[i]) || digits[i] == '.'); ++i) {
+    for (bool point = false; i < digits.size() && (is_digit(digits[i]) || digits[i] == '.'); ++i) {
         if (digits[i] == '.') {
             point = true;
             continue;
         }
-        if (m != 0 || digits[i] != '0') ++significant;
+        if ((m != 0 || digits[i] != '0') && ++significant > 15) return false;
         m = m * 10 + static_cast<uint64_t>(digits[i] - '0');
         if (point) --scale;
-        if (significant > 15) break;
     }
-    int exponent = 0;
-    if (i < digits.size() && (digits[i] == 'e' || digits[i] == 'E') && digits.size() - i <= 5) {
+    if (i < digits.size()) {  // the exponent: "e" or "E", an optional sign, one to three digits
         size_t j = i + 1;
         const bool minus = digits[j] == '-';
         if (digits[j] == '+' || digits[j] == '-') ++j;
+        if (digits.size() - j > 3) return false;
+        int exponent = 0;
         for (; j < digits.size(); ++j) exponent = exponent * 10 + (digits[j] - '0');
-        if (minus) exponent = -exponent;
-        i = digits.size();
+        scale += minus ? -exponent : exponent;
     }
-    scale += exponent;
-    if (i == digits.size() && scale >= -22 && scale <= 22) {
-        const double whole = static_cast<double>(m);
-        return scale >= 0 ? whole * kPowers[scale] : whole / kPowers[-scale];
-    }
+    if (scale < -22 || scale > 22) return false;
+    const double whole = static_cast<double>(m);
+    *value = scale >= 0 ? whole * kPowers[scale] : whole / kPowers[-scale];
+    return true;
+}
+
+// The value of an unsigned decimal (digits with at most one point, then an optional exponent
+// with digits), correctly rounded; overflow gives infinity, underflow 0.
+double decimal_value(std::string_view digits) {
     double value = 0;
+    if (short_decimal(digits, &value)) return value;
     const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (ec == std::errc::result_out_of_range) {  // overflow to infinity, underflow to 0
-        value = std::strtod(std::string(digits).c_str(), nullptr);
-    }
+    if (ec == std::errc::result_out_of_range) value = std::strtod(std::string(digits).c_str(), nullptr);
     return value;
 }
 
