@@ -5,6 +5,8 @@
 #include <system_error>
 
 #include "comkit32.h"
+#include "compiler/program_model.h"
+#include "config/program_loading.h"
 #include "config/settings_startup.h"
 #include "config/settings_store.h"
 #include "ui/console/console_frontend.h"
@@ -27,6 +29,33 @@ std::string start_directory() {
     std::error_code ignored;
     const std::filesystem::path current = std::filesystem::current_path(ignored);
     return current.empty() ? std::string(".") : current.string();
+}
+
+// --check: preprocesses and compiles the program exactly as a load would, prints the outcome,
+// and leaves the settings files alone.
+int check_program(ksw::Frontend &frontend, const std::string &ini_path, const ksw::LaunchOptions &options) {
+    ksw::read_startup_settings(frontend, ini_path, options.command_line(), ksw::today_local());
+    const ksw::Settings &settings = ksw::settings();
+    if (settings.user_program.empty()) {
+        std::fprintf(stderr, "ksw: --check needs a test program\n");
+        return kExitNotLoaded;
+    }
+    ksw::platform::DynamicLibrary coded;
+    if (ksw::bind_coded_file_library(coded, &frontend) < 0) return kExitStartupFailed;
+    ksw::DefineTable &defines = ksw::define_table();
+    ksw::define_startup_symbols(defines, settings);
+    ksw::ProgramModel &model = ksw::program_model();
+    const ksw::ProgramCompilation result =
+        ksw::compile_program(settings.user_program, model, defines, ksw::load_options(settings, nullptr));
+    ksw::unbind_coded_file_library(coded);
+    if (result.loaded) {
+        std::printf("compiled: %d steps\n", model.step_count());
+        return 0;
+    }
+    std::printf("%s\n", result.report.c_str());
+    if (!result.source_file.empty())
+        std::printf("at %s line %d\n", result.source_file.c_str(), result.source_line);
+    return kExitNotLoaded;
 }
 
 }  // namespace
@@ -52,6 +81,7 @@ int main(int argc, char **argv) {
     console.verbose = options.verbose;
     ksw::ConsoleFrontend frontend(console);
     const std::string ini_path = ksw::ini_settings_path(start_directory());
+    if (options.check) return check_program(frontend, ini_path, options);
     ksw::read_startup_settings(frontend, ini_path, options.command_line(), ksw::today_local());
     std::fprintf(stderr, "ksw: loading and running test programs is not built yet\n");
     ksw::save_settings_stores(frontend, ini_path, ksw::today_local());

@@ -96,18 +96,6 @@ bool lookup_define(const DefineTable &table, std::string_view text, double *valu
     return false;
 }
 
-void apply_setting_defines(DefineTable &table, std::string_view setting, const std::vector<std::string> &switches) {
-    reset_defines(table, 2);
-    while (!setting.empty()) {
-        const size_t cut = setting.find(';');
-        const std::string_view piece = setting.substr(0, cut);
-        if (!piece.empty()) define_symbol(table, piece, kSourceSetting);
-        if (cut == std::string_view::npos) break;
-        setting.remove_prefix(cut + 1);
-    }
-    for (const std::string &text : switches) define_symbol(table, text, kSourceCommandLine);
-}
-
 int classify_directive(DefineTable &table, std::string_view statement, bool active, int *code) {
     *code = kOk;
     if (statement.empty() || statement.front() != '#') return kOrdinaryStatement;

@@ -48,10 +48,6 @@ bool is_defined(const DefineTable &table, std::string_view name);
 // value and name length. False when there is none.
 bool lookup_define(const DefineTable &table, std::string_view text, double *value, size_t *length);
 
-// Hands the Define setting (split at ";", pieces untrimmed, errors ignored) and the "-F" texts
-// to the table, after dropping the setting's earlier symbols.
-void apply_setting_defines(DefineTable &table, std::string_view setting, const std::vector<std::string> &switches);
-
 // What a second-pass statement is for the conditional layer.
 enum DirectiveKind : int {
     kDirectiveError = -1,

@@ -25,8 +25,11 @@ int flush_pending_item(CompileState &state) {
     const std::string item = std::move(model.pending_item);
     model.pending_item.clear();
     const KeywordMatch match = lookup_keyword(item);
-    if (match.row < 0) return kErrUndefinedCommand;
-    return new_command(model, model.current_step, kMeasureItem, match.row, std::string_view(item).substr(match.length));
+    const int rc = match.row < 0 ? kErrUndefinedCommand
+                                 : new_command(model, model.current_step, kMeasureItem, match.row,
+                                               std::string_view(item).substr(match.length));
+    state.item_failed = rc != kOk;
+    return rc;
 }
 
 // "step" followed by the number, optionally in brackets; a sign makes it relative to the last
@@ -88,6 +91,9 @@ int compile_first_command(CompileState &state, int row, std::string_view stateme
     if (const int rc = ensure_step(model, model.current_step); rc != kOk) return rc;
     if (!model.pending_item.empty()) return kErrFirstDuplicated;
     model.pending_item = std::string(statement.substr(keyword_length - 1));  // from the keyword's comma on
+    state.item_statement = std::string(statement);
+    state.item_line = state.current_line;
+    state.item_command_count = state.command_count;
     StepRecord &step = *model.steps[model.current_step];
     CompileArgs args{model, &step, nullptr, row, statement.substr(keyword_length)};
     if (const int rc = kCommandTable[row].compile(args); rc != kOk) return rc;
@@ -106,6 +112,8 @@ void reset_compile_state(CompileState &state) {
     state.first_command = true;
     state.command_count = 0;
     state.line = 0;
+    state.current_line = 0;
+    state.item_failed = false;
     state.blocks.reset();
     model.current_step = -1;
     model.current_record = nullptr;
@@ -185,7 +193,7 @@ CompileResult compile_pass(CompileState &state, ProgramFile &intermediate) {
     for (;;) {
         rc = read_statement(reader, statement, kStatementCompact);
         state.line = reader.line;
-        result.line = reader.statement_line;
+        state.current_line = result.line = reader.statement_line;
         if (rc == -1) {
             rc = state.blocks.finish();
             if (rc == kOk) {
@@ -217,6 +225,11 @@ CompileResult compile_pass(CompileState &state, ProgramFile &intermediate) {
     result.step = state.reported_step;
     result.command_count = state.command_count;
     result.statement = statement;
+    if (rc != kOk && state.item_failed) {
+        result.command_count = state.item_command_count;
+        result.statement = state.item_statement;
+        result.line = state.item_line;
+    }
     return result;
 }
 

@@ -26,7 +26,15 @@ struct CompileState {
     bool first_command = true;   // no statement compiled yet in this step
     int command_count = 0;       // statements compiled in this step
     int line = 0;                // lines of the intermediate file read so far
+    int current_line = 0;        // line on which the statement being compiled began
     ConditionalBlocks blocks;
+
+    // Where the pending measurement item was written, so that an error found when it is
+    // compiled at the end of its step names the item's own statement and line.
+    std::string item_statement;
+    int item_line = 0;
+    int item_command_count = 0;
+    bool item_failed = false;    // the last error came from compiling the pending item
 };
 
 // The outcome of a second pass.

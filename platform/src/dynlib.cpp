@@ -72,7 +72,7 @@ DynamicLibrary &DynamicLibrary::operator=(DynamicLibrary &&other) noexcept {
     return *this;
 }
 
-bool DynamicLibrary::load(std::string_view name) {
+bool DynamicLibrary::load(std::string_view name, bool system_path) {
     unload();
     error_.clear();
     const std::string file = shared_library_file_name(name);
@@ -81,7 +81,11 @@ bool DynamicLibrary::load(std::string_view name) {
         for (const std::string &dir : library_search_dirs())
             if (file_exists(dir + "/" + file)) candidates.push_back(dir + "/" + file);
     }
-    candidates.push_back(file);  // a path, or the system's own search
+    if (system_path || file.find('/') != std::string::npos) candidates.push_back(file);  // a path, or the system's search
+    if (candidates.empty()) {
+        error_ = "cannot load " + std::string(name) + " (no " + file + " on $KSW_LIBRARY_PATH or beside the program)";
+        return false;
+    }
 
     std::string tried;
     for (const std::string &candidate : candidates) {

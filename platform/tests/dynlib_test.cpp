@@ -41,6 +41,10 @@ TEST(DynamicLibrary, SearchPathComesFirstAndMissingLibrariesSayWhatWasTried) {
     ASSERT_TRUE(lib.load("kswdyntest.dll")) << lib.error();
     EXPECT_EQ(lib.path(), dir.file("libkswdyntest.so"));
 
+    DynamicLibrary station_only;
+    EXPECT_FALSE(station_only.load("dl.dll", false));  // libdl.so is only on the system path
+    EXPECT_NE(station_only.error().find("libdl.so"), std::string::npos);
+
     DynamicLibrary missing;
     EXPECT_FALSE(missing.load("NoSuchDriver.dll"));
     EXPECT_FALSE(missing.loaded());

@@ -47,11 +47,9 @@ TEST(Defines, BadDefinitionsAreRefusedWithoutOverrunningAnEntry) {
 
 TEST(Defines, UndefLastsUntilTheNextCompilationAndResetsKeepSwitchAndSetting) {
     DefineTable t;
-    apply_setting_defines(t, "A;B(2);;C(", {"F(9)"});
-    EXPECT_TRUE(is_defined(t, "A"));
-    EXPECT_TRUE(is_defined(t, "B"));
-    EXPECT_FALSE(is_defined(t, "C("));
-    EXPECT_TRUE(is_defined(t, "F"));
+    ASSERT_EQ(define_symbol(t, "A", kSourceSetting), kOk);
+    ASSERT_EQ(define_symbol(t, "B(2)", kSourceSetting), kOk);
+    ASSERT_EQ(define_symbol(t, "F(9)", kSourceCommandLine), kOk);
     ASSERT_EQ(define_symbol(t, "P", kSourceProgram), kOk);
     int code = 0;
     EXPECT_EQ(classify_directive(t, "#undefA", true, &code), kDirectiveHandled);

@@ -1,37 +1,20 @@
 // Runs the ksw program headless in a scratch folder and checks the settings it leaves behind.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <sys/wait.h>
 
 #include "platform/ini.h"
+#include "run_ksw.h"
 #include "temp_dir.h"
 
 namespace ksw {
 namespace {
 
+using testing::KswRun;
 using testing::read_text;
+using testing::run_ksw;
 using testing::TempDir;
 using testing::write_text;
-
-struct KswRun {
-    int exit_code = -1;
-    std::string output;  // stdout and stderr
-};
-
-// Runs "ksw <arguments>" (shell words) with `dir` as current folder and `dir`/cfg as the configuration home.
-KswRun run_ksw(const TempDir &dir, const std::string &arguments) {
-    const char *binary_dir = std::getenv("KSW_TEST_BINARY_DIR");
-    if (!binary_dir) return {};
-    const std::string command = "cd '" + dir.path() + "' && XDG_CONFIG_HOME='" + dir.path() + "/cfg' '" +
-                                binary_dir + "/bin/ksw' " + arguments + " > out.txt 2>&1 < /dev/null";
-    const int status = std::system(command.c_str());
-    KswRun run;
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.output = read_text(dir.file("out.txt"));
-    return run;
-}
 
 std::string value(const std::string &path, std::string_view section, std::string_view key) {
     platform::IniFile ini;

@@ -26,8 +26,9 @@ public:
     DynamicLibrary &operator=(DynamicLibrary &&other) noexcept;
 
     // Loads the library `name` (unloading any library held before). On failure returns false
-    // and error() says which files were tried and why the last one failed.
-    bool load(std::string_view name);
+    // and error() says which files were tried and why the last one failed. Without
+    // `system_path` only $KSW_LIBRARY_PATH and the station's own folders are searched.
+    bool load(std::string_view name, bool system_path = true);
 
     // The address of an exported symbol, or null (error() then names the missing symbol).
     void *symbol(const char *name);

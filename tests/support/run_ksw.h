@@ -1,0 +1,32 @@
+// Runs the built ksw program in a scratch folder, as whole-program tests do.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+
+#include "temp_dir.h"
+
+namespace ksw::testing {
+
+struct KswRun {
+    int exit_code = -1;
+    std::string output;  // stdout and stderr
+};
+
+// Runs "ksw <arguments>" (shell words) with `dir` as current folder and `dir`/cfg as the
+// configuration home, input from /dev/null.
+inline KswRun run_ksw(const TempDir &dir, const std::string &arguments) {
+    const char *binary_dir = std::getenv("KSW_TEST_BINARY_DIR");
+    if (!binary_dir) return {};
+    const std::string command = "cd '" + dir.path() + "' && XDG_CONFIG_HOME='" + dir.path() +
+                                "/cfg' XDG_RUNTIME_DIR='" + dir.path() + "/run' '" + binary_dir + "/bin/ksw' " +
+                                arguments + " > out.txt 2>&1 < /dev/null";
+    const int status = std::system(command.c_str());
+    KswRun run;
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.output = read_text(dir.file("out.txt"));
+    return run;
+}
+
+}  // namespace ksw::testing
