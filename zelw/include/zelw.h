@@ -136,4 +136,25 @@ ZELW_API const char *GetExtention(const char *path);
 /* Just behind the last "\\" or "/" of path, or path itself; null for null. */
 ZELW_API const char *GetFilename(const char *path);
 
+/* ---- Key buffer ----------------------------------------------------------------------------- *
+ * The operator's keys, queued by the window thread and read by the sequencer thread. Every call
+ * but OpenKeyBuffer first takes the buffer's lock, waiting up to 5000 ms; when the lock cannot
+ * be had, or no buffer is open, the call fails as stated without touching the buffer. */
+
+/* Closes any open buffer and opens an empty one of `capacity` bytes. 1, or 0 when it cannot be
+ * allocated (or capacity < 1). */
+ZELW_API int OpenKeyBuffer(int capacity);
+/* Appends the low byte of key. 1, or 0 when the buffer is full, closed or locked. */
+ZELW_API int SaveKeyBuffer(int key);
+/* Removes and returns the oldest byte (0-255); -1 when empty, closed or locked. */
+ZELW_API int GetKeyBuffer(void);
+/* Returns the oldest byte without removing it; -1 when empty, closed or locked. */
+ZELW_API int CheckKeyBuffer(void);
+/* 1 when any stored byte equals the low byte of key, else 0 (also when closed or locked). */
+ZELW_API int SearchKeyBuffer(int key);
+/* Empties the buffer. 1, or 0 when it is closed or locked. */
+ZELW_API int ClearKeyBuffer(void);
+/* Frees the buffer. Returns 0, also when none was open. */
+ZELW_API int CloseKeyBuffer(void);
+
 #endif
