@@ -67,6 +67,7 @@ void free_program(ProgramModel &model) {
     model.current_measure = nullptr;
     model.item_work_buffer.reset();
     model.pending_item.clear();
+    model.global = GlobalDeclaration{};
 }
 
 }  // namespace ksw

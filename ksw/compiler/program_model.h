@@ -134,6 +134,10 @@ struct StepRecord {
     double runtime_real = 1.0;
     std::unique_ptr<MeasureBlock> measure;
     int32_t focus = 0;             // focus(: 0 "mai", 1 "wav"
+    // Run fields of the measurement item, cleared before every pass.
+    int32_t item_state = 0;
+    uint16_t item_word = 0;
+    int32_t item_index = -1;
 };
 
 // Which registers a program names: 0 not named, 1 named, 255 start of an open block.
@@ -146,10 +150,21 @@ struct RegisterUsageMap {
     }
 };
 
+// What a program's global( declaration asked for; the run settings apply it at once.
+struct GlobalDeclaration {
+    bool given = false;         // a global( was compiled
+    int32_t run_mode = 0;       // 0 "ngs", 1 "ste", 2 "lin", 3 "aut"
+    std::string title;          // the program title, at most 80 characters
+    int32_t file_recording = -1;  // 0 "off", 1 "fil", -1 not given
+    int32_t retry_count = 0;    // retries of a failed run, 0..10
+    int32_t option = 0;         // 0 or 1; 1 also narrows the detection windows of level(
+};
+
 // The one compiled program with the compile state its builders share.
 struct ProgramModel {
     std::array<std::unique_ptr<StepRecord>, kStepCount> steps;
     RegisterUsageMap register_usage;
+    GlobalDeclaration global;
 
     // Compile state.
     int current_step = -1;                // step of the last label, -1 before the first

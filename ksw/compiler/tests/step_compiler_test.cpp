@@ -80,7 +80,7 @@ TEST_F(Compile, ItemsTakeLimitsTolerancesPercentagesAndStepTargets) {
 TEST_F(Compile, DeclarationsOfAMeasuringStepNeedItsFirstCommand) {
     // min_max( needs a measuring block: none before the first command, and the block of an
     // earlier step is not taken.
-    EXPECT_EQ(error_of("step 1\nno_operation\nstep 2\nabs()\n"), kErrUndefinedCommand);
+    EXPECT_EQ(error_of("step 1\nno_operation\nstep 2\nabs()\n"), kErrMissingFirst);
 }
 
 TEST_F(Compile, ConditionalBlocksFilterTheSecondPass) {
@@ -99,9 +99,9 @@ TEST_F(Compile, ConditionalBlocksFilterTheSecondPass) {
 }
 
 TEST_F(Compile, ErrorsNameTheStepTheCountAndTheStatement) {
-    compile("step 7\nno_operation\nstep 8\nno_operation\ncopyad(=,1,2)\n");
+    compile("step 7\nno_operation\nstep 8\nno_operation\ncopyad(=,1,8000)\n");
     ASSERT_FALSE(last.loaded);
-    EXPECT_EQ(last.report, "s005: Compile error\nStep 8 - 1\n[copyad(=,1,2)]\ne029: Undefined command");
+    EXPECT_EQ(last.report, "s005: Compile error\nStep 8 - 1\n[copyad(=,1,8000)]\ne004: Argument out of range");
     EXPECT_EQ(last.source_file, "main.ks");
     EXPECT_EQ(last.source_line, 5);
     EXPECT_EQ(model.step_count(), 0);  // nothing stays loaded after a compile error
