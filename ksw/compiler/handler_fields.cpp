@@ -1,0 +1,26 @@
+#include "compiler/handler_fields.h"
+
+#include <algorithm>
+
+#include "compiler/arguments.h"
+#include "resources/error_codes.h"
+
+namespace ksw {
+
+int read_choice_fields(CompileArgs &args, int least, int most, std::initializer_list<std::string_view> words,
+                       std::vector<std::string> &fields, int *count) {
+    if (const int rc = split_present(args.text, std::max(least, 1), most, fields, count); rc != kOk) return rc;
+    return parse_choice(fields[0], words, &args.command->sub_mode);
+}
+
+void mark_counted_block(CompileArgs &args, UsageMap map, int first_slot, int count_slot, int factor) {
+    const CommandRecord &command = *args.command;
+    if (command.mask & kMaskIntSlot(count_slot)) {
+        mark_slot_registers(args, first_slot, map, -1);
+        return;
+    }
+    const int64_t length = static_cast<int64_t>(command.ints[static_cast<size_t>(count_slot)]) * factor;
+    if (length > 0) mark_slot_registers(args, first_slot, map, static_cast<int>(std::min<int64_t>(length, kRegisterCount)));
+}
+
+}  // namespace ksw
