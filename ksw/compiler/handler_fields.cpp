@@ -13,9 +13,15 @@ int read_choice_fields(CompileArgs &args, int least, int most, std::initializer_
     return parse_choice(fields[0], words, &args.command->sub_mode);
 }
 
+int check_one_of(const CommandRecord &command, int slot, std::initializer_list<int32_t> allowed) {
+    if (slot_from_ad(command, slot)) return kOk;
+    const int32_t value = command.ints[static_cast<size_t>(slot)];
+    return std::find(allowed.begin(), allowed.end(), value) != allowed.end() ? kOk : kErrOutOfRange;
+}
+
 void mark_counted_block(CompileArgs &args, UsageMap map, int first_slot, int count_slot, int factor) {
     const CommandRecord &command = *args.command;
-    if (command.mask & kMaskIntSlot(count_slot)) {
+    if (slot_from_ad(command, count_slot)) {
         mark_slot_registers(args, first_slot, map, -1);
         return;
     }

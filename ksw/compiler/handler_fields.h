@@ -1,6 +1,6 @@
 // Helpers of the jig, measuring-board, device and outside front-end compile handlers, on top of
-// the shared handler support: a leading choice word into the sub-mode, and register blocks
-// whose length is another operand.
+// the shared handler support: a leading choice word into the sub-mode, constants that must be
+// one of a few values, and register blocks whose length is another operand.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +30,13 @@ constexpr size_t kWholeText = std::string::npos;
 // (e006 when it is none of them). `*count` is the number of fields read.
 int read_choice_fields(CompileArgs &args, int least, int most, std::initializer_list<std::string_view> words,
                        std::vector<std::string> &fields, int *count);
+
+// Whether integer slot `slot` of `command` holds an ad[] index, read when the command runs.
+inline bool slot_from_ad(const CommandRecord &command, int slot) { return (command.mask & kMaskIntSlot(slot)) != 0; }
+
+// For a constant in integer slot `slot`: 0 when it is one of `allowed`, else e004. A value that
+// comes from ad[] is checked when the command runs.
+int check_one_of(const CommandRecord &command, int slot, std::initializer_list<int32_t> allowed);
 
 // Marks the register block that starts at integer slot `first_slot` and is `factor` times the
 // count in integer slot `count_slot` long, in `map`. A count that comes from ad[] marks an open

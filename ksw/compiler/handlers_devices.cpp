@@ -24,8 +24,6 @@ struct IntRange {
 constexpr std::array<IntRange, 4> kEvrAdjTail{{{0, 65535}, {0, 65535}, {-1, 255}, {-1, 255}}};
 constexpr std::array<int32_t, 4> kEvrAdjTailDefaults{0, 255, -1, -1};
 
-bool from_ad(const CommandRecord &command, int slot) { return (command.mask & kMaskIntSlot(slot)) != 0; }
-
 // Whether an evr_adj( precedes `command` in its step.
 bool follows_evr_adj(const CommandRecord &command) {
     for (const CommandRecord *c = command.prev; c; c = c->prev)
@@ -49,12 +47,8 @@ int serial_settings(CompileArgs &args, const std::vector<std::string> &f) {
     int parity = 0;
     double stop = 0;
     int rc = parse_int_operand(args, f[1], kAnyIntMin, kAnyIntMax, 0);
-    if (rc != kOk) return rc;
-    const int32_t baud = command.ints[0];
-    const bool known_baud = baud == 300 || baud == 600 || baud == 1200 || baud == 2400 || baud == 4800 ||
-                            baud == 9600 || baud == 19200;
-    if (!from_ad(command, 0) && !known_baud) return kErrOutOfRange;
-    rc = parse_int_operand(args, f[2], 5, 8, 1);
+    if (rc == kOk) rc = check_one_of(command, 0, {300, 600, 1200, 2400, 4800, 9600, 19200});
+    if (rc == kOk) rc = parse_int_operand(args, f[2], 5, 8, 1);
     if (rc == kOk) rc = parse_choice(f[3], {"non", "odd", "eve"}, &parity);
     if (rc == kOk) rc = evaluate_expression(f[4], &stop);
     if (rc != kOk) return rc;
@@ -69,7 +63,7 @@ int exchange_time(CompileArgs &args, const std::vector<std::string> &f, int coun
     return count > index ? parse_real_operand(args, f[static_cast<size_t>(index)], 0) : kOk;
 }
 
-// The fields of one rscom( form after its word; `word` indexes kRscomWords.
+// The fields of one rscom( form after its word; `word` is the sub-mode of compile_rscom.
 int rscom_form(CompileArgs &args, int word, const std::vector<std::string> &f, int count) {
     switch (word) {
     case 0: {  // "ret", T, attempts

@@ -36,17 +36,14 @@ int amp_code(std::string_view field, int32_t channel, int32_t *code) {
     return kOk;
 }
 
-// Whether a getad2( bits field is one of the converter resolutions.
-bool is_resolution(int32_t bits) { return bits == 8 || bits == 10 || bits == 12 || bits == 16; }
-
 // The reading forms of getad2( ("rea", "nor", "add"): fields 4 to 7 of the statement.
 int getad2_block(CompileArgs &args, const std::vector<std::string> &f, int count) {
     CommandRecord &command = *args.command;
     int rc = parse_int_operand(args, f[3], 0, kLastRegister, 2, 1, UsageMap::kNone);
     if (rc == kOk) rc = parse_int_operand(args, f[4], 1, kLastRegister, 4);
     if (rc == kOk) rc = parse_int_operand(args, f[5], kAnyIntMin, kAnyIntMax, 5);
+    if (rc == kOk) rc = check_one_of(command, 5, {8, 10, 12, 16});  // converter bits
     if (rc != kOk) return rc;
-    if (!(command.mask & kMaskIntSlot(5)) && !is_resolution(command.ints[5])) return kErrOutOfRange;
     mark_counted_block(args, UsageMap::kAd, 2, 4);
     command.reals[0] = 1.0;
     return count > 6 ? parse_real_operand(args, f[6], 0) : kOk;

@@ -13,12 +13,8 @@ namespace {
 constexpr size_t kGpibTextLimit = 31;
 constexpr int kCaptureIntegers = 8;  // further integers of wave(
 
+// Whether the step's input or trigger channel has been specified (input_ch(, trig_ch().
 bool has_channel(const CompileArgs &args) { return args.step->channel_spec != -1; }
-
-bool from_ad(const CommandRecord &command, int slot) { return (command.mask & kMaskIntSlot(slot)) != 0; }
-
-// Whether an ac_range( value is one of the ranges the input amplifier has.
-bool is_ac_range(int32_t v) { return v == 1 || v == 2 || v == 4 || v == 10 || v == 200 || v == 400; }
 
 // A constant 0..255 ORed into the sub-mode at bit `shift`.
 int packed_byte(std::string_view field, int shift, int32_t *sub_mode) {
@@ -82,7 +78,7 @@ int compile_ac_range(CompileArgs &args) {
     std::vector<std::string> f;
     int rc = split_args(args.text, 1, f);
     if (rc == kOk) rc = parse_int_operand(args, f[0], kAnyIntMin, kAnyIntMax, 0);
-    if (rc == kOk && !from_ad(*args.command, 0) && !is_ac_range(args.command->ints[0])) rc = kErrOutOfRange;
+    if (rc == kOk) rc = check_one_of(*args.command, 0, {1, 2, 4, 10, 200, 400});
     return rc;
 }
 
@@ -258,7 +254,7 @@ int compile_gpib_mes(CompileArgs &args) {
     int rc = split_present(args.text, 2, 3, f, &count);
     if (rc == kOk) rc = parse_int_operand(args, f[0], 0, 31, 0);
     if (rc == kOk) rc = parse_real_operand(args, f[1], 0);
-    if (rc == kOk && count > 2) block->gpib_text = f[2].substr(0, kGpibTextLimit);
+    if (rc == kOk && count > 2) block->gpib_text = cut_text(f[2], kGpibTextLimit);
     return rc;
 }
 

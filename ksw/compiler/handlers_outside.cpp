@@ -23,10 +23,10 @@ int compile_front_end(CompileArgs &args, std::initializer_list<std::string_view>
     return rc;
 }
 
-// Four integer operands 0..2147483647 from field `first` on, into slots 0..3.
-int four_positions(CompileArgs &args, const std::vector<std::string> &f, int first) {
+// Four integer operands `minimum`..2147483647 from field `first` on, into slots 0..3.
+int four_positions(CompileArgs &args, const std::vector<std::string> &f, int first, int32_t minimum) {
     int rc = kOk;
-    for (int i = 0; rc == kOk && i < 4; ++i) rc = parse_int_operand(args, f[first + i], 0, kPositiveMax, i);
+    for (int i = 0; rc == kOk && i < 4; ++i) rc = parse_int_operand(args, f[first + i], minimum, kPositiveMax, i);
     return rc;
 }
 
@@ -42,12 +42,12 @@ int compile_cls(CompileArgs &args) {
     if (count < 4) return kErrLackingArgument;
     if (count > 4) return kErrTooManyParameters;
     args.command->sub_mode = 1;
-    return four_positions(args, f, 0);
+    return four_positions(args, f, 0, 0);
 }
 
 // screen(pos|on|off[, x0, y0, x1, y1]): sub-mode the word; "on" sets and "off" clears bit 0 of
-// the step's flags (its screen output); "pos" takes four co-ordinates 0..2147483647 into slots
-// 0..3.
+// the step's flags (its screen output); "pos" takes four window co-ordinates (any integers, a
+// window may lie left of or above the screen) into slots 0..3.
 int compile_screen(CompileArgs &args) {
     std::vector<std::string> f;
     int count = 0;
@@ -56,7 +56,7 @@ int compile_screen(CompileArgs &args) {
     switch (args.command->sub_mode) {
     case 1: args.step->flags |= 1; return kOk;
     case 2: args.step->flags &= ~1; return kOk;
-    default: return count < 5 ? kErrLackingArgument : four_positions(args, f, 1);
+    default: return count < 5 ? kErrLackingArgument : four_positions(args, f, 1, kAnyIntMin);
     }
 }
 

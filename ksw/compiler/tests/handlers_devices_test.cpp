@@ -151,6 +151,37 @@ TEST_F(DeviceCommands, MeasuringBoardSetUp) {
     EXPECT_EQ(error_in_step("spl_enb_line(313)"), kErrOutOfRange);
     EXPECT_EQ(error_in_step("term(3,on)"), kErrOutOfRange);
     EXPECT_EQ(error_in_step("dgtz_clk(2m)"), kErrInvalidMode);
+    EXPECT_EQ(error_in_step("input_ch(1)\nac_range(ad[3])"), 0);  // checked when it runs
+}
+
+TEST_F(DeviceCommands, CaptureCommands) {
+    EXPECT_EQ(step_of("step 1\ntransient(pos,1,2)\ntransient(ini,1,7991)\ntransient(run,0,2.5,100)\n"
+                      "vector(run,1000,50)\nvector(POSITION,1,2,3,4)\nwave(sto,9,rd[1],10,20)\n"
+                      "wave(run,0,1,10,20,1,2,3,4,5,6,7,8)\n"),
+              "step 1\n"
+              "  0 transient( sub=1 ints=1,2,-1,-1\n"
+              "  1 transient( sub=2 ints=1,7991\n"
+              "  2 transient( sub=3 ints=0,100,1 reals=2.5\n"
+              "  3 vector( sub=2 ints=1000,50\n"
+              "  4 vector( sub=1 ints=1,2,3,4\n"
+              "  5 wave( sub=0 ints=9,10,20,-1,-1,-1,-1,-1,-1,-1,-1 reals=1 mask=10000\n"
+              "  6 wave( sub=2 ints=0,10,20,1,2,3,4,5,6,7,8 reals=1\n");
+    const RegisterUsageMap &used = model.register_usage;
+    EXPECT_EQ(used.ad[7997], 1);  // seven registers from 7991
+    EXPECT_EQ(used.ad[7998], 0);
+    EXPECT_EQ(used.rd[50], 255);
+    EXPECT_EQ(used.rd[10], 255);
+
+    EXPECT_EQ(error_in_step("transient(pos)"), kErrLackingArgument);
+    EXPECT_EQ(error_in_step("vector(pos,1,2,3,4,5)"), kErrTooManyParameters);
+    EXPECT_EQ(error_in_step("wave(run,0,1,10,20,1,2,3,4,5,6,7,8,9)"), kErrTooManyParameters);
+    EXPECT_EQ(error_in_step("vector(run,9,0)"), kErrOutOfRange);
+    EXPECT_EQ(error_in_step("vector(run,10)"), kErrLackingArgument);
+    EXPECT_EQ(error_in_step("transient(ini,2,0)"), kErrOutOfRange);
+    EXPECT_EQ(error_in_step("transient(ini,0,7992)"), kErrOutOfRange);
+    EXPECT_EQ(error_in_step("wave(run,10,1,1,1)"), kErrOutOfRange);
+    EXPECT_EQ(error_in_step("wave(run,0,1,1)"), kErrLackingArgument);
+    EXPECT_EQ(error_in_step("transient(stop,0,1)"), 0);  // longer words match their abbreviation
 }
 
 TEST_F(DeviceCommands, ChannelAndVideoStandardBelongToTheStep) {
@@ -215,7 +246,7 @@ TEST_F(DeviceCommands, MeasuringBlockCommands) {
 
 TEST_F(DeviceCommands, EvrCommands) {
     EXPECT_EQ(step_of("step 1\nevr_page(255)\nevr_prn(prn,254,4)\nevr_rd(-1,7999)\nevr_wr(0,16,255)\n"
-                      "evr_wr(2,-1)\nevr_wr(3)\nevr_func(3,21,100,0,200,16,2.5)\nevr_func(1,5,6)\n"),
+                      "evr_wr(2,-1)\nevr_wr(3)\nevr_func(3,21,100,0,200,16,2.5)\nevr_func(1,5,6)\nevr_func(0,5,7)\n"),
               "step 1\n"
               "  0 evr_page( sub=0 ints=255\n"
               "  1 evr_prn( sub=1 ints=254,4\n"
@@ -224,10 +255,13 @@ TEST_F(DeviceCommands, EvrCommands) {
               "  4 evr_wr( sub=2 ints=-1\n"
               "  5 evr_wr( sub=3 ints=-1\n"
               "  6 evr_func( sub=3 ints=21,100,0,200,16 reals=2.5\n"
-              "  7 evr_func( sub=1 ints=5,6\n");
+              "  7 evr_func( sub=1 ints=5,6\n"
+              "  8 evr_func( sub=0 ints=5,7\n");
     EXPECT_EQ(model.register_usage.ad[7999], 1);
     EXPECT_EQ(model.register_usage.ad[100], 255);  // evr_func( blocks are sized by the operation
     EXPECT_EQ(model.register_usage.ad[200], 255);
+    EXPECT_EQ(model.register_usage.ad[7], 1);
+    EXPECT_EQ(model.register_usage.ad[5], 0);  // argument 1 of kind 1 is no register
 
     EXPECT_EQ(error_in_step("evr_wr(0,16,256)"), kErrOutOfRange);  // an 8-bit EVR
     settings().evr_width = 16;
@@ -278,6 +312,7 @@ TEST_F(DeviceCommands, SerialCommands) {
     EXPECT_EQ(error_in_step("rs232c(set,9600,8,mark,1)"), kErrInvalidMode);
     EXPECT_EQ(error_in_step("rs232c(set,9600,8,non,3)"), kErrOutOfRange);
     EXPECT_EQ(error_in_step("rs232c(set,9600,8,non)"), kErrLackingArgument);
+    EXPECT_EQ(error_in_step("rs232c(set,ad[1],8,non,2)"), 0);  // the baud rate is checked when it runs
     EXPECT_EQ(error_in_step("rs232c(com,0)"), kErrOutOfRange);
     EXPECT_EQ(error_in_step("rs232c(sta,8000)"), kErrOutOfRange);
     EXPECT_EQ(error_in_step("rscom(ret,1,0)"), kErrOutOfRange);
@@ -355,7 +390,7 @@ TEST_F(DeviceCommands, GpibCommands) {
 
 TEST_F(DeviceCommands, ScreenSoundAndOutsideDevices) {
     const std::string text90(90, 'x');
-    EXPECT_EQ(step_of("step 1\ncls()\ncls(0,0,639,479)\nscreen(off)\nscreen(pos,1,2,3,4)\nbeep()\nbeep(off)\n"
+    EXPECT_EQ(step_of("step 1\ncls()\ncls(0,0,639,479)\nscreen(off)\nscreen(pos,-1,2,3,4)\nbeep()\nbeep(off)\n"
                       "beep(on,rd[3])\nbeep(wav,\"ok.wav\")\ninfo(-5)\nbarcode(\"A,B\")\nuser(\"edit x.txt\",2)\n"
                       "lanc(nch,1,ad[2])\npatgen(=bu,1)\nmotor(ccw,100)\ndic(set)\njt2642(pri,1,2,3,4,5,6,7," +
                           text90 + ")\n"),
@@ -363,7 +398,7 @@ TEST_F(DeviceCommands, ScreenSoundAndOutsideDevices) {
               "  0 cls( sub=0\n"
               "  1 cls( sub=1 ints=0,0,639,479\n"
               "  2 screen( sub=2\n"
-              "  3 screen( sub=0 ints=1,2,3,4\n"
+              "  3 screen( sub=0 ints=-1,2,3,4\n"
               "  4 beep( sub=1 reals=1\n"
               "  5 beep( sub=0 reals=1\n"
               "  6 beep( sub=1 reals=3 mask=10000\n"
