@@ -51,7 +51,9 @@ int jump_target_field(CompileArgs &args, int32_t *target) {
 }
 
 // A window start as written: stored minus one, so it may not be the smallest 32-bit number.
-int window_start_field(std::string_view field, int32_t *start) { return parse_int_arg(field, start, kIntMin + 1, kIntMax); }
+int window_start_field(std::string_view field, int32_t *start) {
+    return parse_int_arg(field, start, kIntMin + 1, kIntMax);
+}
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 // rd[], moves between the two files, constants and byte strings into registers, and the
 // three-register calculations, searches, shifts and selections.
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -42,9 +43,10 @@ int copy_operands(CompileArgs &args, CopyForm form, UsageMap map) {
     if (const int rc = parse_register_slot(args, fields[2], 1, map); rc != kOk) return rc;
     if (form == CopyForm::kValue) return parse_real_operand(args, fields[3], 0);
     // Field 4 is the count: "=" (word 0) also takes -1, copy up to the end of a string.
-    const int32_t lowest[4] = {command.sub_mode == 0 ? -1 : 0, 0, 1, 1};
+    const std::array<int32_t, 4> lowest{command.sub_mode == 0 ? -1 : 0, 0, 1, 1};
     for (int f = 3; f < count; ++f) {
-        if (const int rc = parse_int_operand(args, fields[static_cast<size_t>(f)], lowest[f - 3], kLastRegister, f - 1);
+        const std::string_view field = fields[static_cast<size_t>(f)];
+        if (const int rc = parse_int_operand(args, field, lowest[static_cast<size_t>(f - 3)], kLastRegister, f - 1);
             rc != kOk)
             return rc;
     }
@@ -108,8 +110,8 @@ void mark_move(CompileArgs &args) {
     const bool open_stride = command.mask & kMaskIntSlot(3);
     const int n = command.ints[2], s = command.ints[3];
     mark_slot_registers(args, 0, UsageMap::kRd, open_count ? -1 : n);
-    const int64_t span = int64_t{n - 1} * s + 1;
-    mark_slot_registers(args, 1, UsageMap::kAd, (open_count || open_stride) ? -1 : static_cast<int>(std::min<int64_t>(span, kRegisterCount)));
+    const int64_t span = std::min<int64_t>(int64_t{n - 1} * s + 1, kRegisterCount);
+    mark_slot_registers(args, 1, UsageMap::kAd, (open_count || open_stride) ? -1 : static_cast<int>(span));
 }
 
 // The bytes of a setaddata( string: "\x" and two hexadecimal digits make one byte, every other

@@ -93,7 +93,8 @@ TEST_F(Handlers, SetaddataKeepsByteStringsWithTheirZero) {
 }
 
 TEST_F(Handlers, RegisterCalculationsNameTheirFiles) {
-    EXPECT_EQ(commands("calcad(max,1,2,3)\ncalcrd(log,4,5,6)\nsearch(ad,7,8,9)\nshiftd(ad,rig,10,11)\njudge(ad,12,13,14,15)\n"),
+    EXPECT_EQ(commands("calcad(max,1,2,3)\ncalcrd(log,4,5,6)\nsearch(ad,7,8,9)\nshiftd(ad,rig,10,11)\n"
+                       "judge(ad,12,13,14,15)\n"),
               "0 calcad( sub=4 ints=1,2,3\n"
               "1 calcrd( sub=14 ints=4,5,6\n"
               "2 search( sub=1 ints=7,8,9\n"
