@@ -51,6 +51,7 @@ enum ErrorCode : int {
     kErrOpenFile = 107,          // "e107: Error while openning file"
     kErrLevelRange = 110,        // "e110: level( ) command out of range"
     kErrIncludeTooDeep = 111,    // "e111: #include nested too deeply(limit=10)"
+    kErrStepIsNg = 113,          // "e113: Step is NG"
     kErrUseInputCh2 = 114,       // "e114: Use input_ch(2)"
     kErrNotSupportedComType = 170,  // "e170: Not supported COM type"
     kErrLinkDuplicated = 173,    // "e173: Link duplicated or Backword link"
