@@ -10,13 +10,14 @@
 #include "config/settings_startup.h"
 #include "config/settings_store.h"
 #include "ui/console/console_frontend.h"
+#include "ui/console/headless_station.h"
 #include "ui/launch_options.h"
 #include "zelw.h"
 
 namespace {
 
-constexpr int kExitStartupFailed = 3;
-constexpr int kExitNotLoaded = 2;
+using ksw::kExitNotLoaded;
+using ksw::kExitStartupFailed;
 
 void print_versions() {
     std::printf("ksw %s\n", KSW_VERSION);
@@ -83,7 +84,7 @@ int main(int argc, char **argv) {
     const std::string ini_path = ksw::ini_settings_path(start_directory());
     if (options.check) return check_program(frontend, ini_path, options);
     ksw::read_startup_settings(frontend, ini_path, options.command_line(), ksw::today_local());
-    std::fprintf(stderr, "ksw: loading and running test programs is not built yet\n");
+    const int exit_code = ksw::run_headless_station(frontend, options);
     ksw::save_settings_stores(frontend, ini_path, ksw::today_local());
-    return kExitNotLoaded;
+    return exit_code;
 }

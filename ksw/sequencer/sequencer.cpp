@@ -344,9 +344,13 @@ int run_thread(RunContext &context, int start) {
             }
         }
     }
+    // A run that went past its last step names its first NG step, not the end marker.
+    const int shown_step = (context.current_step > kLastSequenceStep && start <= kLastSequenceStep && context.first_ng_step >= 0)
+                               ? context.first_ng_step
+                               : context.current_step;
     std::string final_text = "<OK>";
-    if (r == kErrStepNg || r == kErrStepIsNg) final_text = format_text("STEP%d:%s", {context.current_step, message_text(r)});
-    else if (r > 0) final_text = format_text("STEP%dS:%s", {context.current_step, message_text(r)});
+    if (r == kErrStepNg || r == kErrStepIsNg) final_text = format_text("STEP%d:%s", {shown_step, message_text(r)});
+    else if (r > 0) final_text = format_text("STEP%dS:%s", {shown_step, message_text(r)});
     show_result_text(context, final_text);
     if (r > 0) context.last_result = r;
     if (context.frontend) context.frontend->post(WindowMessage{kMsgRunFinished, 0, r, {}});

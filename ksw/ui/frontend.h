@@ -81,6 +81,9 @@ public:
     virtual void show_string_for_a_while(std::string_view text, uint32_t milliseconds) = 0;
     virtual void show_error_string(std::string_view text) = 0;
 
+    // The large result window of a finished run: "OK" or "NG".
+    virtual void show_result(bool ok) = 0;
+
     // A message box: the text, the caption, its buttons and icon; returns the answer.
     virtual Answer ask(std::string_view text, std::string_view caption, Buttons buttons,
                        BoxIcon icon = BoxIcon::None) = 0;

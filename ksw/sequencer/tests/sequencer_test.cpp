@@ -7,47 +7,20 @@
 #include "sequencer/sequencer.h"
 #include "values/register_commands.h"
 #include "values/registers.h"
+#include "program_builder.h"
 
 namespace ksw {
 namespace {
 
 // Builds programs by hand: steps and command records as the compiler makes them.
-class Sequencer : public ::testing::Test {
+class Sequencer : public ::testing::Test, protected ProgramBuilder {
 protected:
-    ProgramModel program;
-    Registers registers;
     RunContext context;
-
     void SetUp() override {
-        ASSERT_EQ(allocate_registers(registers), kOk);
+        ASSERT_TRUE(allocate());
         context.program = &program;
         context.registers = &registers;
     }
-    StepRecord &step(int n, int mode = kModeNoOperation) {
-        ensure_step(program, n);
-        program.steps[n]->mode = mode;
-        if (program.steps[n]->link_count == -2) program.steps[n]->link_count = -1;
-        return *program.steps[n];
-    }
-    CommandRecord &command(int n, int row, int sub_mode = 0, std::initializer_list<int32_t> ints = {},
-                           std::initializer_list<double> reals = {}) {
-        StepRecord &s = *program.steps[n];
-        auto record = std::make_unique<CommandRecord>();
-        record->index = static_cast<int32_t>(s.commands.size());
-        record->row = row;
-        record->sub_mode = sub_mode;
-        std::copy(ints.begin(), ints.end(), record->ints.begin());
-        std::copy(reals.begin(), reals.end(), record->reals.begin());
-        if (!s.commands.empty()) {
-            s.commands.back()->next = record.get();
-            record->prev = s.commands.back().get();
-        }
-        s.commands.push_back(std::move(record));
-        return *s.commands.back();
-    }
-    // rd[r] += 1
-    void count_into(int n, int r) { command(n, kRowCopy, kCopyAdd, {r, r}, {1.0}); }
-    double rd(int i) const { return (*registers.rd)[static_cast<size_t>(i)]; }
 };
 
 TEST_F(Sequencer, PassesRepeatAndAStepWithoutJudgementIsError14) {

@@ -99,9 +99,11 @@ void ConsoleFrontend::print_line(std::string_view text) {
 void ConsoleFrontend::set_status_text(int pane, std::string_view text, bool /*raised*/) {
     if (pane < 0 || pane > 5) return;
     std::lock_guard<std::mutex> lock(state_mutex_);
+    const bool changed = panes_[pane] != text;
     panes_[pane] = std::string(text);
     if (pane == 5) {
-        print_line(text);
+        // What the operator would see: a text that appears, not an emptied or unchanged pane.
+        if (changed && !text.empty()) print_line(text);
     } else if (options_.verbose) {
         print_line("[pane " + std::to_string(pane) + "] " + std::string(text));
     }
@@ -126,12 +128,17 @@ std::string ConsoleFrontend::field_text(int field) const {
 
 void ConsoleFrontend::show_string_for_a_while(std::string_view text, uint32_t /*milliseconds*/) {
     std::lock_guard<std::mutex> lock(state_mutex_);
-    print_line(text);
+    if (options_.verbose && !text.empty()) print_line("[note] " + std::string(text));
 }
 
 void ConsoleFrontend::show_error_string(std::string_view text) {
     std::lock_guard<std::mutex> lock(state_mutex_);
-    print_line(text);
+    if (options_.verbose && !text.empty()) print_line("[error] " + std::string(text));
+}
+
+void ConsoleFrontend::show_result(bool ok) {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    if (options_.verbose) print_line(ok ? "[result] OK" : "[result] NG");
 }
 
 Answer ConsoleFrontend::ask(std::string_view text, std::string_view caption, Buttons buttons, BoxIcon /*icon*/) {

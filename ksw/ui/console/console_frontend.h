@@ -50,6 +50,7 @@ public:
 
     void show_string_for_a_while(std::string_view text, uint32_t milliseconds) override;
     void show_error_string(std::string_view text) override;
+    void show_result(bool ok) override;
     Answer ask(std::string_view text, std::string_view caption, Buttons buttons, BoxIcon icon = BoxIcon::None) override;
 
     bool is_key_down(int virtual_key) const override;

@@ -29,6 +29,7 @@ public:
     std::string field_text(int) const override { return {}; }
     void show_string_for_a_while(std::string_view, uint32_t) override {}
     void show_error_string(std::string_view) override {}
+    void show_result(bool) override {}
     bool is_key_down(int) const override { return false; }
     void synthesize_key(int, bool) override {}
     bool set_clipboard_text(std::string_view) override { return false; }

@@ -1,0 +1,88 @@
+#include "ui/console/headless_station.h"
+
+#include <cstdio>
+
+#include "compiler/defines.h"
+#include "compiler/program_model.h"
+#include "config/program_loading.h"
+#include "config/settings.h"
+#include "resources/format.h"
+#include "sequencer/run_control.h"
+#include "sequencer/sequencer.h"
+#include "values/registers.h"
+
+namespace ksw {
+
+std::string dump_registers(const std::vector<DumpRange> &ranges) {
+    const Registers &regs = registers();
+    std::string out;
+    if (!regs.allocated()) return out;
+    for (const DumpRange &range : ranges) {
+        for (int i = range.first; i <= range.last; ++i) {
+            if (range.bank == 'a') out += format_text("ad[%d]=%d\n", {i, static_cast<int>((*regs.ad)[static_cast<size_t>(i)])});
+            else out += format_text("rd[%d]=%.17g\n", {i, (*regs.rd)[static_cast<size_t>(i)]});
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// Waits, handling messages, until run control is back in the ready state (or the program is
+// to end).
+bool wait_until_ready(ConsoleFrontend &frontend, const RunControl &control, const bool &closing) {
+    return frontend.pump([&] { return closing || (control.state() == kStateReady && !control.sequencer_running()); }) &&
+           !closing;
+}
+
+}  // namespace
+
+int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options) {
+    const Settings &config = settings();
+    if (start_registers(&frontend) != 0) return kExitStartupFailed;
+    platform::DynamicLibrary coded;
+    if (bind_coded_file_library(coded, &frontend) < 0) return kExitStartupFailed;
+    define_startup_symbols(define_table(), config);
+    if (config.user_program.empty()) {
+        std::fprintf(stderr, "ksw: no test program given\n");
+        return kExitNotLoaded;
+    }
+    ProgramModel &program = program_model();
+    free_program(program);
+    if (!load_program(config.user_program, program, define_table(), config, &frontend)) return kExitNotLoaded;
+
+    RunContext context;
+    context.program = &program;
+    context.registers = &registers();
+    context.frontend = &frontend;
+    context.adjust_mode = config.measure_ignore;
+    if (program.global.given) context.run_mode = program.global.run_mode;
+    RunControlOptions run_options;
+    run_options.inhibit_result_window = config.inhibit_ok_ng;
+    run_options.ok_wave = config.ok_wave;
+    run_options.ng_wave = config.ng_wave;
+    RunControl control(context, frontend, run_options);
+    bool closing = false;
+    control.on_close_request = [&closing] { closing = true; };
+    frontend.set_message_handler([&](const WindowMessage &message) -> intptr_t {
+        const intptr_t handled = control.handle_message(message);
+        // Nobody presses Enter after a halt the program asked for: go on at once.
+        if ((message.id == kMsgCommand || message.id == kMsgPostedCommand) && message.wparam == kHaltCommand)
+            frontend.post(WindowMessage{kMsgKey, kVkReturn, 0, {}});
+        return handled;
+    });
+
+    control.start_step0();
+    if (wait_until_ready(frontend, control, closing)) {
+        for (int run = 0; run < options.runs; ++run) {
+            frontend.post(WindowMessage{kMsgKey, kVkReturn, 0, {}});
+            if (!wait_until_ready(frontend, control, closing)) break;
+        }
+    }
+    frontend.set_message_handler(nullptr);
+    if (!options.dump.empty()) std::fputs(dump_registers(options.dump).c_str(), stdout);
+    unbind_coded_file_library(coded);
+    return control.last_result() == 0 && !closing ? kExitOk : kExitNg;
+}
+
+}  // namespace ksw

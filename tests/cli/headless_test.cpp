@@ -1,0 +1,76 @@
+// Test programs run headless end to end: load, STEP0, runs, closing steps, register dump.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "run_ksw.h"
+
+namespace ksw {
+namespace {
+
+using testing::run_ksw;
+using testing::TempDir;
+using testing::write_text;
+
+std::string examples() { return std::string(KSW_SOURCE_DIR) + "/examples"; }
+
+TEST(KswHeadless, TheStatisticsExampleJudgesItsReadingsOk) {
+    TempDir dir;
+    const auto run = run_ksw(dir, "--headless " + examples() + "/statistics.ks --dump='rd[20-23]'");
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(run.output,
+              "<OK>\nrd[20]=2.4950000000000001\nrd[21]=2.6000000000000001\nrd[22]=2.3799999999999999\n"
+              "rd[23]=0.071686043892011317\n");
+}
+
+TEST(KswHeadless, TheSubroutineExampleRunsItsLibraryThroughCalls) {
+    TempDir dir;
+    const auto run = run_ksw(dir, "--headless " + examples() + "/subroutines/main.ks --runs=2 --dump='rd[1-3]'");
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(run.output, "<OK>\n<OK>\nrd[1]=1.25\nrd[2]=2.5\nrd[3]=2.6000000000000001\n");
+}
+
+TEST(KswHeadless, AnNgRunEndsWithItsStepTextAndExitCode1) {
+    TempDir dir;
+    write_text(dir.file("ng.ks"), "step 1\nmode(che)\nokng(ng,1)\nstep 2\nno_operation\nrd[1]=7\n");
+    auto run = run_ksw(dir, "--headless ng.ks --dump='rd[1]'");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.output, "STEP1:e028: Step NG\nrd[1]=0\n");  // NGSTOP: the run stops at the NG step
+
+    // In AUTO the run goes on after the NG step, and the NG is reported at its end.
+    write_text(dir.file("ng.ks"), "step 1\nmode(che)\nglobal(aut,\"t\")\nokng(ng,1)\nstep 2\nno_operation\nrd[1]=7\n");
+    run = run_ksw(dir, "--headless ng.ks --dump='rd[1]'");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.output, "STEP1:e028: Step NG\nSTEP1:e113: Step is NG\nrd[1]=7\n");
+}
+
+TEST(KswHeadless, ProgramHaltsInStepModeArePassedWithoutAnOperator) {
+    TempDir dir;
+    write_text(dir.file("step.ks"), "step 1\nno_operation\nglobal(ste,\"t\")\nrd[1]=1\nstep 2\nno_operation\nrd[1]=rd[1]+1\n");
+    const auto run = run_ksw(dir, "--headless step.ks --dump='rd[1]'");
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(run.output, "<OK>\nrd[1]=2\n");
+}
+
+TEST(KswHeadless, ANgStep0AsksWhetherToGoOn) {
+    TempDir dir;
+    write_text(dir.file("s0.ks"), "step 0\nmode(che)\nokng(ng,1)\nstep 1\nno_operation\nrd[1]=1\n");
+    auto run = run_ksw(dir, "--headless s0.ks --answer=no --dump='rd[1]'");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.output, "STEP0:e028: Step NG\n[KSW.exe - EXIT(Alt+X)] Step 0 NG\nIgnore ? -> no\nrd[1]=0\n");
+    run = run_ksw(dir, "--headless s0.ks --answer=yes --dump='rd[1]'");
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.output, "STEP0:e028: Step NG\n[KSW.exe - EXIT(Alt+X)] Step 0 NG\nIgnore ? -> yes\n<OK>\nrd[1]=1\n");
+}
+
+TEST(KswHeadless, AProgramThatDoesNotLoadEndsWithExitCode2) {
+    TempDir dir;
+    write_text(dir.file("bad.ks"), "step 1\nnonsense(1)\n");
+    const auto run = run_ksw(dir, "--headless bad.ks");
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.output.find("e029: Undefined command"), std::string::npos);
+    EXPECT_EQ(run_ksw(dir, "--headless missing.ks").exit_code, 2);
+}
+
+}  // namespace
+}  // namespace ksw
