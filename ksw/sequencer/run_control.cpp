@@ -112,16 +112,13 @@ void RunControl::abort_run(bool confirmed) {
             return;
         }
     }
+    // The sequencer unwinds on its own thread; the run state is touched only once it has ended
+    // (on_thread_end), so nothing here races with it.
     abort_pending_ = true;
     context_.gate.abort();
-    context_.first_ng_step = context_.current_step;
     repeat_count_ = 0;
-    context_.last_result = kErrBreakedByUser;
     state_ = state_ == kStateClosingHalted ? kStateClosingHalted : kStateClosing;
     frontend_.beep();
-    const std::string text = format_text("STEP%dS:%s", {context_.current_step, message_text(kErrBreakedByUser)});
-    frontend_.set_status_text(5, text);
-    if (context_.current_step >= 1 && context_.current_step <= kLastSequenceStep) frontend_.show_error_string(text);
 }
 
 void RunControl::on_operator_key(int key, bool shift) {
@@ -261,7 +258,11 @@ void RunControl::on_thread_end(const WindowMessage &message) {
     if (abort_pending_) {
         abort_pending_ = false;
         join_sequencer();
+        context_.first_ng_step = context_.current_step;
         context_.last_result = kErrBreakedByUser;
+        const std::string text = format_text("STEP%dS:%s", {context_.current_step, message_text(kErrBreakedByUser)});
+        frontend_.set_status_text(5, text);
+        if (context_.current_step >= 1 && context_.current_step <= kLastSequenceStep) frontend_.show_error_string(text);
         if (state_ == kStateClosingHalted || message.id == kMsgClosingFinished) {
             on_show_result();
         } else {

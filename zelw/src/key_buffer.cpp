@@ -5,12 +5,16 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/timed_lock.h"
 #include "zelw.h"
 
 namespace {
 
+using ksw::platform::TimedGuard;
+using ksw::platform::TimedLock;
+
 struct KeyRing {
-    std::timed_mutex lock;
+    TimedLock lock;
     std::vector<unsigned char> bytes;  // empty: no buffer open
     size_t read = 0;
     size_t count = 0;
@@ -27,7 +31,7 @@ constexpr auto kLockWait = std::chrono::milliseconds(5000);
 template <typename F>
 int with_ring(int failed, F action) {
     KeyRing &r = ring();
-    std::unique_lock<std::timed_mutex> guard(r.lock, kLockWait);
+    TimedGuard guard(r.lock, kLockWait);
     if (!guard.owns_lock() || r.bytes.empty()) return failed;
     return action(r);
 }
@@ -37,7 +41,7 @@ int with_ring(int failed, F action) {
 ZELW_API int OpenKeyBuffer(int capacity) {
     if (capacity < 1) return 0;
     KeyRing &r = ring();
-    std::unique_lock<std::timed_mutex> guard(r.lock, kLockWait);
+    TimedGuard guard(r.lock, kLockWait);
     if (!guard.owns_lock()) return 0;
     r.bytes.assign(static_cast<size_t>(capacity), 0);
     r.read = r.count = 0;
@@ -84,7 +88,7 @@ ZELW_API int ClearKeyBuffer(void) {
 
 ZELW_API int CloseKeyBuffer(void) {
     KeyRing &r = ring();
-    std::unique_lock<std::timed_mutex> guard(r.lock, kLockWait);
+    TimedGuard guard(r.lock, kLockWait);
     r.bytes.clear();
     r.bytes.shrink_to_fit();
     r.read = r.count = 0;

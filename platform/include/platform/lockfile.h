@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <mutex>
+
+#include "platform/timed_lock.h"
 #include <string>
 
 namespace ksw::platform {
@@ -54,7 +56,7 @@ public:
 
 private:
     std::string path_;
-    std::timed_mutex in_process_;
+    TimedLock in_process_;
     FileLock lock_;
 };
 
