@@ -72,6 +72,13 @@ int define_symbol(DefineTable &table, std::string_view text, int source) {
     return kErrTooManyDefines;
 }
 
+DefineLookupScope::DefineLookupScope(const DefineTable &table)
+    : lookup_{&match_define, &table}, previous_(symbol_lookup()) {
+    set_symbol_lookup(&lookup_);
+}
+
+DefineLookupScope::~DefineLookupScope() { set_symbol_lookup(previous_); }
+
 void reset_defines(DefineTable &table, int mode) {
     for (DefineEntry &entry : table.entries) {
         entry.source = std::abs(entry.source);

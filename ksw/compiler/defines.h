@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "values/evaluator.h"
+
 namespace ksw {
 
 constexpr int kMaxDefines = 50;
@@ -29,6 +31,20 @@ struct DefineTable {
 
 // The process-wide table; from its first use on, evaluations find their symbols in it.
 DefineTable &define_table();
+
+// Makes evaluations find their symbols in `table` for the life of the object (a compilation
+// with a table of its own), then restores the lookup that was in force.
+class DefineLookupScope {
+public:
+    explicit DefineLookupScope(const DefineTable &table);
+    ~DefineLookupScope();
+    DefineLookupScope(const DefineLookupScope &) = delete;
+    DefineLookupScope &operator=(const DefineLookupScope &) = delete;
+
+private:
+    SymbolLookup lookup_;
+    const SymbolLookup *previous_;
+};
 
 // Defines "NAME" (value 0) or "NAME(expression)" from `source`. An existing symbol of that name
 // is updated: a "-F" symbol keeps source 1; a setting symbol takes source 1 from "-F"; a program

@@ -111,7 +111,10 @@ ProgramCompilation compile_program(const std::string &path, ProgramModel &model,
     free_program(model);
     reset_defines(defines, 3);
     model.register_usage.clear();
-    out.result = second_pass(intermediate, model, defines, options, out);
+    {
+        const DefineLookupScope symbols(defines);
+        out.result = second_pass(intermediate, model, defines, options, out);
+    }
     intermediate.close();
     remove_intermediate(options);
 

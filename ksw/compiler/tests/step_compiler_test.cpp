@@ -93,6 +93,9 @@ TEST_F(Compile, ConditionalBlocksFilterTheSecondPass) {
     EXPECT_EQ(error_of("#else\n"), kErrMissingIfdef);
     EXPECT_EQ(error_of("#define X\n#define X\n"), kErrAlreadyDefined);
     EXPECT_EQ(error_of("#DEFINE X\n"), kErrUndefinedCommand);
+    // Symbols of the compilation's own table are seen by every evaluation in it.
+    EXPECT_EQ(compile("#define GAIN(2.5)\nstep 1\nno_operation\nrd[1]=GAIN\n"),
+              "step 1 measure\n  0 setdata( sub=0 ints=1 reals=2.5\n");
     // A program's own symbols are gone at the next compilation; the switch's stay.
     EXPECT_EQ(compile("#define MINE\nstep 1\nno_operation\n"), "step 1 measure\n");
     EXPECT_EQ(compile("#ifdef MINE\nstep 1\n#endif\n#ifdef HAVE\nstep 2\n#endif\nno_operation\n"), "step 2 measure\n");
