@@ -1,7 +1,7 @@
 # Common compile options, test registration and fuzz targets.
 
 add_library(ksw_options INTERFACE)
-target_compile_options(ksw_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local -Wno-missing-field-initializers)
+target_compile_options(ksw_options INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>)
 if(KSW_WERROR)
   target_compile_options(ksw_options INTERFACE -Werror)
 endif()

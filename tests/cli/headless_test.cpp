@@ -63,6 +63,19 @@ TEST(KswHeadless, ANgStep0AsksWhetherToGoOn) {
     EXPECT_EQ(run.output, "STEP0:e028: Step NG\n[KSW.exe - EXIT(Alt+X)] Step 0 NG\nIgnore ? -> yes\n<OK>\nrd[1]=1\n");
 }
 
+TEST(KswHeadless, RegisterCommandsCompileAndRunTogether) {
+    TempDir dir;
+    write_text(dir.file("regs.ks"),
+               "step 1\nno_operation\nsetdata(1,2.5)\ncopy(*,1,2,4)\nsetaddata(10,\"AB\")\ncopyad(=,10,20,3)\n"
+               "movead(dir,3,1,10)\ncalcrd(+,1,2,4)\ncalcad(+,10,11,13)\njudge(rd,1,2,3,5)\nlimit(-1,2)\n"
+               "copy(+,6,6,1)\nad[30]=ad[10]<<1\nrd[7]=10-rd[1]\n");
+    const auto run = run_ksw(dir, "--headless regs.ks --dump='rd[1-7],ad[10-13],ad[20-22],ad[30]'");
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(run.output,
+              "<OK>\nrd[1]=2.5\nrd[2]=10\nrd[3]=65\nrd[4]=12.5\nrd[5]=10\nrd[6]=2\nrd[7]=7.5\n"
+              "ad[10]=65\nad[11]=66\nad[12]=0\nad[13]=131\nad[20]=65\nad[21]=66\nad[22]=0\nad[30]=130\n");
+}
+
 TEST(KswHeadless, AProgramThatDoesNotLoadEndsWithExitCode2) {
     TempDir dir;
     write_text(dir.file("bad.ks"), "step 1\nnonsense(1)\n");
