@@ -14,6 +14,11 @@ elseif(KSW_SANITIZE STREQUAL "thread")
   add_link_options(-fsanitize=thread)
 endif()
 
+# With libFuzzer every library is built with coverage, so the fuzzers see into the code they drive.
+if(KSW_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # ksw_add_gtest(<name> SOURCES ... LIBS ... [LABELS ...])
 # Builds one GoogleTest program and registers each of its tests with CTest.
 function(ksw_add_gtest name)

@@ -42,9 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!out.create(temp)) std::abort();
     ksw::Preprocessor pp;
     pp.out = &out;
-    if (chdir(work_folder().c_str()) != 0) std::abort();
+    char start[4096];
+    if (!getcwd(start, sizeof start) || chdir(work_folder().c_str()) != 0) std::abort();
     ksw::preprocess_program(pp, "main.ks");
     out.close();
+    if (chdir(start) != 0) std::abort();
     if (pp.include_depth != 0) std::abort();
 #else
     static ksw::ProgramModel model;
