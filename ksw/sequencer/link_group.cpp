@@ -1,5 +1,7 @@
 #include "sequencer/link_group.h"
 
+#include "resources/error_codes.h"
+
 namespace ksw {
 
 void LinkEvent::set() {
@@ -75,6 +77,27 @@ bool MemberThread::yield() {
 bool MemberThread::stopping() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return stop_ || gate_.aborted();
+}
+
+int run_member_cycles(RunGate &gate, LinkGroup &group, uint32_t link_wait_ms) {
+    for (;;) {
+        bool all_finished = true;
+        for (size_t k = 0; k < group.members.size(); ++k) {
+            MemberThread *member = group.member(k);
+            if (!member) continue;
+            if (member->finished()) {
+                if (const int code = member->exit_code(); code != 0) return code;
+                continue;
+            }
+            all_finished = false;
+            group.event.reset();
+            member->resume();
+            const int waited = gate.wait_for(group.event.mutex, group.event.changed, &group.event.signalled, link_wait_ms);
+            if (waited < 0) return kErrBreakedByUser;
+            if (waited == 0) return kErrStepTimeout;
+        }
+        if (all_finished) return kOk;
+    }
 }
 
 MemberThread &LinkGroup::start(size_t position, MemberThread::Body body) {

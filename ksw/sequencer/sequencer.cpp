@@ -94,30 +94,6 @@ int judge_group(RunContext &context, int head, const std::vector<int> &chain) {
     return kOk;
 }
 
-// Lets the member threads run, one at a time, until a whole cycle finds all of them finished.
-// A finished member's non-zero exit code ends the group with that code.
-int run_group_cycles(RunContext &context, LinkGroup &group, const StepRecord &head) {
-    for (;;) {
-        bool all_finished = true;
-        for (size_t k = 0; k < group.members.size(); ++k) {
-            MemberThread *member = group.member(k);
-            if (!member) continue;
-            if (member->finished()) {
-                if (const int code = member->exit_code(); code != 0) return code;
-                continue;
-            }
-            all_finished = false;
-            group.event.reset();
-            member->resume();
-            const int waited = context.gate.wait_for(group.event.mutex, group.event.changed, &group.event.signalled,
-                                                     static_cast<uint32_t>(head.link_wait));
-            if (waited < 0) return kErrBreakedByUser;
-            if (waited == 0) return kErrStepTimeout;
-        }
-        if (all_finished) return kOk;
-    }
-}
-
 int execute_group(RunContext &context, int head, StepRecord &head_step) {
     const std::vector<int> chain = chain_of(*context.program, head);
     LinkGroup group(context.gate);
@@ -136,7 +112,7 @@ int execute_group(RunContext &context, int head, StepRecord &head_step) {
         }
         if (rc > 0) break;
     }
-    if (rc <= 0) rc = run_group_cycles(context, group, head_step);
+    if (rc <= 0) rc = run_member_cycles(context.gate, group, static_cast<uint32_t>(head_step.link_wait));
     if (rc > 0 && context.first_ng_step < 0) context.first_ng_step = context.current_step;
     if (rc == kOk) rc = judge_group(context, head, chain);
     group.clear();

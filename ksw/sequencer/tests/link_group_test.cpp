@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
+#include "resources/error_codes.h"
 #include "sequencer/link_group.h"
 
 namespace ksw {
@@ -63,6 +66,60 @@ TEST(LinkGroupThreads, ClearingTheGroupStopsMembersThatNeverRanOrStillWait) {
     EXPECT_EQ(started.load(), 1);
     EXPECT_TRUE(told_to_stop.load());
     EXPECT_EQ(group.member(0), nullptr);
+}
+
+TEST(LinkGroupCycles, MembersTakeTurnsUntilAllHaveFinished) {
+    RunGate gate;
+    LinkGroup group(gate);
+    std::vector<int> order;
+    for (int id = 0; id < 3; ++id) {
+        group.start(static_cast<size_t>(id), [&order, id](MemberThread &self) {
+            for (int cycle = 0; cycle <= id; ++cycle) {
+                order.push_back(id);
+                if (!self.yield()) return 99;
+            }
+            return 0;
+        });
+    }
+    EXPECT_EQ(run_member_cycles(gate, group, 5000), kOk);
+    // One member at a time, in chain order, each cycle skipping the finished ones.
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 1, 2, 2}));
+}
+
+TEST(LinkGroupCycles, AMemberThatMissesTheLinkWaitFailsTheGroupAndLeavesNoThread) {
+    RunGate gate;
+    LinkGroup group(gate);
+    std::atomic<bool> stopped{false};
+    group.start(0, [](MemberThread &self) { return self.yield() ? 0 : 1; });
+    group.start(1, [&stopped](MemberThread &self) {
+        while (!self.stopping()) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // never yields
+        stopped = true;
+        return 0;
+    });
+    EXPECT_EQ(run_member_cycles(gate, group, 30), kErrStepTimeout);
+    group.clear();
+    EXPECT_TRUE(stopped.load());
+    EXPECT_TRUE(group.members.empty());
+}
+
+TEST(LinkGroupCycles, AnErrorOfAMemberOrAnAbortEndsTheGroup) {
+    RunGate gate;
+    LinkGroup group(gate);
+    group.start(0, [](MemberThread &) { return kErrStepNg; });
+    EXPECT_EQ(run_member_cycles(gate, group, 5000), kErrStepNg);
+    group.clear();
+
+    group.start(0, [](MemberThread &self) {
+        while (!self.stopping()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return 0;
+    });
+    std::thread aborter([&gate] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        gate.abort();
+    });
+    EXPECT_EQ(run_member_cycles(gate, group, 60000), kErrBreakedByUser);
+    aborter.join();
+    group.clear();
 }
 
 }  // namespace
