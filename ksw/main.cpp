@@ -45,6 +45,7 @@ int check_program(ksw::Frontend &frontend, const std::string &ini_path, const ks
     if (ksw::bind_coded_file_library(coded, &frontend) < 0) return kExitStartupFailed;
     ksw::DefineTable &defines = ksw::define_table();
     ksw::define_startup_symbols(defines, settings);
+    ksw::apply_code_page(settings);
     ksw::ProgramModel &model = ksw::program_model();
     const ksw::ProgramCompilation result =
         ksw::compile_program(settings.user_program, model, defines, ksw::load_options(settings, nullptr));

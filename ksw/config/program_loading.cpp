@@ -1,10 +1,12 @@
 #include "config/program_loading.h"
 
+#include "compiler/dbcs.h"
 #include "compiler/file_access.h"
 #include "resources/messages.h"
 #include "ui/frontend.h"
 #include "ui/message_box.h"
 #include "zelcode.h"
+#include "zelw.h"
 
 namespace ksw {
 
@@ -36,6 +38,12 @@ void define_startup_symbols(DefineTable &table, const Settings &settings) {
     reset_defines(table, 2);
     for (const PreprocessorDefinition &definition : preprocessor_definitions(settings))
         define_symbol(table, definition.text, definition.source);
+}
+
+void apply_code_page(const Settings &settings) {
+    const int code_page = settings.code_page == 932 ? 932 : 0;
+    set_code_page(code_page);
+    ZelwSetCodePage(code_page);
 }
 
 CompileOptions load_options(const Settings &settings, Frontend *frontend) {

@@ -27,6 +27,10 @@ void unbind_coded_file_library(platform::DynamicLibrary &library);
 // after dropping the setting's earlier symbols. Errors are ignored, as at start-up.
 void define_startup_symbols(DefineTable &table, const Settings &settings);
 
+// Turns the double-byte lead bytes of the "CodePage" setting on (932) or off (anything else),
+// for the compiler and for the utility library alike.
+void apply_code_page(const Settings &settings);
+
 // The options of a load from the settings: -M keeps the intermediate file, -C writes the
 // compile data.
 CompileOptions load_options(const Settings &settings, Frontend *frontend);

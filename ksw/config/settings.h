@@ -124,6 +124,7 @@ struct Settings {
     bool fsw_check = true;  // kept for compatibility; always written as 1
     bool japanese_font = false;
     bool e0_seq_mode = false;
+    int code_page = 0;  // 932: test programs are Shift-JIS text (double-byte lead bytes); else bytes
 
     // Section "Window".
     std::array<WindowRect, kWindowCount> windows = default_windows();

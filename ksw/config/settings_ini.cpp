@@ -69,6 +69,7 @@ const KeyRow kKeys[] = {
     {"Mode", "FswCheck", FixedOneKey{&Settings::fsw_check}},
     {"Mode", "JapaneseFont", FlagKey{&Settings::japanese_font}},
     {"Mode", "E0SeqMode", FlagKey{&Settings::e0_seq_mode}},
+    {"Mode", "CodePage", IntKey{&Settings::code_page}},
     {"EVR", "Interval", IntKey{&Settings::evr_interval}},
     {"EVR", "AccessFile", TextKey{&Settings::access_file, kPathTextLimit}},
     {"RS232C", "Port", TextKey{&Settings::rs_port, kSerialPortNameLimit}},

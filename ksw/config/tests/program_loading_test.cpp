@@ -94,3 +94,29 @@ TEST(ProgramLoading, StartupSymbolsComeFromTheSettingAndTheSwitches) {
 
 }  // namespace
 }  // namespace ksw
+
+namespace ksw {
+namespace {
+
+TEST(ProgramLoading, CodePage932MakesShiftJisTrailBytesPlain) {
+    TempDir dir;
+    // 0x83 0x5C is one Shift-JIS character whose trail byte is a backslash: as bytes it would
+    // make the closing quote plain and run the text on to the end of the line.
+    write_text(dir.file("sjis.ks"), "step 1\nno_operation\nmessage(1,2,\"\x83\x5c\")\nrd[1]=3\n");
+    ProgramModel model;
+    DefineTable defines;
+    Settings settings;
+    settings.code_page = 932;
+    apply_code_page(settings);
+    ProgramCompilation outcome;
+    const bool loaded = load_program(dir.file("sjis.ks"), model, defines, settings, nullptr, &outcome);
+    settings.code_page = 0;
+    apply_code_page(settings);
+    ASSERT_TRUE(loaded) << outcome.report;
+    EXPECT_EQ(model.steps[1]->commands[0]->text, "\x83\x5c");
+    // Without the lead-byte table the same file does not compile.
+    EXPECT_FALSE(load_program(dir.file("sjis.ks"), model, defines, settings, nullptr));
+}
+
+}  // namespace
+}  // namespace ksw

@@ -43,6 +43,7 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     platform::DynamicLibrary coded;
     if (bind_coded_file_library(coded, &frontend) < 0) return kExitStartupFailed;
     define_startup_symbols(define_table(), config);
+    apply_code_page(config);
     if (config.user_program.empty()) {
         std::fprintf(stderr, "ksw: no test program given\n");
         return kExitNotLoaded;
