@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <unistd.h>
 
 #include "comkit32.h"
 #include "compiler/program_model.h"
@@ -80,6 +81,7 @@ int main(int argc, char **argv) {
     // The Qt main window is not built yet, so both modes talk through the console front-end.
     ksw::ConsoleFrontend::Options console;
     console.default_yes = options.answer_yes;
+    console.interactive = isatty(STDIN_FILENO) == 1;  // a terminal answers questions itself
     console.verbose = options.verbose;
     ksw::ConsoleFrontend frontend(console);
     const std::string ini_path = ksw::ini_settings_path(start_directory());
