@@ -117,9 +117,9 @@ int compile_bar(CompileArgs &args) {
 }
 
 // chroma_mode(n, nts|pal): slot 0 n (any integer); sub-mode and the step's video standard the
-// word (0 NTSC, 1 PAL). The chroma input is channel 2: a step on channel 1 (specification 0) is
-// e114, and the step's specification becomes 1; a step already set to the other standard is
-// e102.
+// word (0 NTSC, 1 PAL). The chroma input is channel 2: a step on channel 1 (channel setting 0)
+// is e114, and the step's channel setting becomes 1; a step already set to the other standard
+// is e102.
 int compile_chroma_mode(CompileArgs &args) {
     StepRecord &step = *args.step;
     std::vector<std::string> f;
