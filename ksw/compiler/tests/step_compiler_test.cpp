@@ -90,6 +90,8 @@ TEST_F(Compile, ConditionalBlocksFilterTheSecondPass) {
               "step 1 measure\n");
     EXPECT_EQ(error_of("step 1\n#ifdef HAVE\nno_operation\n"), kErrMissingEndif);
     EXPECT_EQ(error_of("step 1\n#ifdef HAVE\nend\n#endif\n"), kErrMissingEndif);  // end cuts the file in the first pass
+    // A macro defined inside a block that is not compiled is defined all the same.
+    EXPECT_EQ(compile("#ifdef NOTDEFINED\n#macro Ops\nno_operation\n#endm\n#endif\nstep 4\nOps\n"), "step 4 measure\n");
     EXPECT_EQ(error_of("#else\n"), kErrMissingIfdef);
     EXPECT_EQ(error_of("#define X\n#define X\n"), kErrAlreadyDefined);
     EXPECT_EQ(error_of("#DEFINE X\n"), kErrUndefinedCommand);
