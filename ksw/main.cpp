@@ -78,6 +78,9 @@ int main(int argc, char **argv) {
         print_versions();
         return 0;
     }
+    if (!options.sim_file.empty())
+        std::fprintf(stderr, "ksw: --sim=%s: the simulated jig is not built yet; running without it\n",
+                     options.sim_file.c_str());
     // The Qt main window is not built yet, so both modes talk through the console front-end.
     ksw::ConsoleFrontend::Options console;
     console.default_yes = options.answer_yes;
