@@ -30,6 +30,15 @@ TEST(KswHeadless, TheSubroutineExampleRunsItsLibraryThroughCalls) {
     EXPECT_EQ(run.output, "<OK>\n<OK>\nrd[1]=1.25\nrd[2]=2.5\nrd[3]=2.6000000000000001\n");
 }
 
+TEST(KswHeadless, TheISwitchRepeatsTheFirstRunAutomatically) {
+    TempDir dir;
+    write_text(dir.file("count.ks"), "step 1\nno_operation\nrd[1]=rd[1]+1\nstep 5006\nno_operation\nrd[2]=rd[2]+1\n");
+    const auto run = run_ksw(dir, "--headless count.ks -I3 --dump='rd[1-2]'");
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    // Three runs in a row; the closing steps only after the last one.
+    EXPECT_EQ(run.output, "<OK>\n<OK>\n<OK>\nrd[1]=3\nrd[2]=1\n");
+}
+
 TEST(KswHeadless, AnNgRunEndsWithItsStepTextAndExitCode1) {
     TempDir dir;
     write_text(dir.file("ng.ks"), "step 1\nmode(che)\nokng(ng,1)\nstep 2\nno_operation\nrd[1]=7\n");

@@ -63,6 +63,7 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     run_options.ok_wave = config.ok_wave;
     run_options.ng_wave = config.ng_wave;
     RunControl control(context, frontend, run_options);
+    control.set_repeat_count(config.auto_repeats_left);  // -In: the first start repeats n times
     bool closing = false;
     control.on_close_request = [&closing] { closing = true; };
     frontend.set_message_handler([&](const WindowMessage &message) -> intptr_t {
