@@ -93,7 +93,8 @@ int run_member_cycles(RunGate &gate, LinkGroup &group, uint32_t link_wait_ms) {
             group.event.reset();
             member->resume();
             const int waited = gate.wait_for(group.event.mutex, group.event.changed, &group.event.signalled, link_wait_ms);
-            if (waited < 0) return kErrBreakedByUser;
+            // An abort wins over whatever the member did meanwhile (it may have ended because of it).
+            if (waited < 0 || gate.aborted()) return kErrBreakedByUser;
             if (waited == 0) return kErrStepTimeout;
         }
         if (all_finished) return kOk;
