@@ -6,8 +6,6 @@
 namespace ksw {
 namespace {
 
-constexpr unsigned char fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
-
 // Reads one field from `text` at `*pos` into `out`. Returns false when the field is empty.
 // Sets `*cut` when the field ended at the closing bracket or a ";", which ends the whole text.
 bool read_field(std::string_view text, size_t *pos, bool *cut, std::string *out) {
@@ -79,10 +77,7 @@ int split_args(std::string_view text, int n, std::vector<std::string> &fields) {
 int parse_choice(std::string_view field, std::initializer_list<std::string_view> words, int *index) {
     int i = 0;
     for (const std::string_view word : words) {
-        bool match = !word.empty() && field.size() >= word.size();
-        for (size_t k = 0; match && k < word.size(); ++k)
-            match = fold(static_cast<unsigned char>(field[k])) == fold(static_cast<unsigned char>(word[k]));
-        if (match) {
+        if (!word.empty() && starts_with_word(field, word)) {
             *index = i;
             return kOk;
         }

@@ -23,6 +23,18 @@ namespace ksw {
 // optional field is absent". A field written as "" is present and holds the empty text.
 int split_args(std::string_view text, int n, std::vector<std::string> &fields);
 
+// True when `text` begins with `word`, the letters A..Z of `text` taken as lower case (`word` is
+// written in lower case: "ad[", "#include", a keyword, a choice word).
+inline bool starts_with_word(std::string_view text, std::string_view word) {
+    if (text.size() < word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        if (c != word[i]) return false;
+    }
+    return true;
+}
+
 // The index of the first word of `words` that begins `field` (ASCII case ignored: "ADJUST" and
 // "adj" both match "adj", "ad" does not). Returns 0 with the index in `index`, or e006.
 int parse_choice(std::string_view field, std::initializer_list<std::string_view> words, int *index);

@@ -1,5 +1,6 @@
 #include "compiler/command_table.h"
 
+#include "compiler/arguments.h"
 #include "compiler/handlers.h"
 
 namespace ksw {
@@ -177,23 +178,13 @@ static_assert(rows_of_kind(kStepLabel) == 1 && rows_of_kind(kDeclaration) == 16 
               rows_of_kind(kMeasureItem) == 19 && rows_of_kind(kModeKeyword) == 3 &&
               rows_of_kind(kFirstCommand) == 1 && rows_of_kind(kEndOfProgram) == 1);
 
-constexpr unsigned char fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
-
-bool starts_with_keyword(std::string_view statement, const char *keyword) {
-    size_t i = 0;
-    for (; keyword[i] != '\0'; ++i) {
-        if (i >= statement.size()) return false;
-        if (fold(static_cast<unsigned char>(statement[i])) != static_cast<unsigned char>(keyword[i])) return false;
-    }
-    return i > 0;
-}
-
 }  // namespace
 
 KeywordMatch lookup_keyword(std::string_view statement) {
     for (const CommandRow &row : kCommandTable) {
         if (row.kind == kEndOfTable) break;
-        if (starts_with_keyword(statement, row.keyword)) return KeywordMatch{row.id, std::char_traits<char>::length(row.keyword)};
+        const std::string_view keyword = row.keyword;  // never empty before the end row
+        if (starts_with_word(statement, keyword)) return KeywordMatch{row.id, keyword.size()};
     }
     return KeywordMatch{};
 }

@@ -13,16 +13,6 @@ std::array<uint8_t, kRegisterCount> &usage_of(CompileArgs &args, UsageMap map) {
 
 }  // namespace
 
-bool starts_with_word(std::string_view field, std::string_view prefix) {
-    if (field.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = field[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
-
 int parse_register_index(std::string_view field, size_t prefix_length, int32_t *index) {
     const std::string_view inside = field.substr(prefix_length);
     const size_t close = inside.find(']');

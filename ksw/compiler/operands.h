@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "compiler/arguments.h"
 #include "compiler/command_table.h"
 
 namespace ksw {
@@ -28,8 +29,5 @@ int parse_real_operand(CompileArgs &args, std::string_view field, int slot, int 
 // `prefix_length` characters): n must be 0..7999 and "]" must end the field. Returns 0, e004 or
 // e001.
 int parse_register_index(std::string_view field, size_t prefix_length, int32_t *index);
-
-// True when `field` begins with `prefix` ("ad[", "rd[", "step[") in any case.
-bool starts_with_word(std::string_view field, std::string_view prefix);
 
 }  // namespace ksw

@@ -14,16 +14,6 @@ namespace {
 
 constexpr std::string_view kMacroTitle = "MACRO";
 
-bool starts_with_nocase(std::string_view text, std::string_view word) {
-    if (text.size() < word.size()) return false;
-    for (size_t i = 0; i < word.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        if (c != word[i]) return false;
-    }
-    return true;
-}
-
 std::string lower(std::string_view text) {
     std::string out(text);
     for (char &c : out)
@@ -115,8 +105,8 @@ int read_macro_body(Preprocessor &pp, StatementReader &reader, std::string &stat
         const int rc = read_statement(reader, statement, kStatementKeepBlanks);
         if (rc == -1) break;
         if (rc != kOk) return rc;
-        if (starts_with_nocase(statement, "#endm")) break;
-        if (starts_with_nocase(statement, "#macro")) return kErrNestedMacro;
+        if (starts_with_word(statement, "#endm")) break;
+        if (starts_with_word(statement, "#macro")) return kErrNestedMacro;
         if (const int e = expand_statement(pp, statement); e != kOk) return e;
     }
     MacroEntry &macro = pp.macros[static_cast<size_t>(pp.defining)];
@@ -148,7 +138,7 @@ bool include_file(Preprocessor &pp, ProgramFile &file, const std::string &name) 
 int handle_statement(Preprocessor &pp, ProgramFile &file, StatementReader &reader, std::string &statement, int file_index,
                      bool *failed) {
     pp.expansion.clear();
-    if (starts_with_nocase(statement, "#include")) {
+    if (starts_with_word(statement, "#include")) {
         std::string name;
         if (const int rc = directive_name(std::string_view(statement).substr(8), &name); rc != kOk) return rc;
         if (++pp.include_depth > kMaxIncludeDepth) {
@@ -163,13 +153,13 @@ int handle_statement(Preprocessor &pp, ProgramFile &file, StatementReader &reade
         }
         return kOk;
     }
-    if (starts_with_nocase(statement, "#macro")) {
+    if (starts_with_word(statement, "#macro")) {
         std::string name;
         if (const int rc = directive_name(std::string_view(statement).substr(6), &name); rc != kOk) return rc;
         if (const int rc = define_macro(pp, name); rc != kOk) return rc;
         return read_macro_body(pp, reader, statement);
     }
-    if (starts_with_nocase(statement, "end")) return -1;
+    if (starts_with_word(statement, "end")) return -1;
     if (const int rc = expand_statement(pp, statement); rc != kOk) return rc;
     return write_expansion(pp, file_index, reader.statement_line);
 }
