@@ -11,6 +11,7 @@
 #include "compiler/arguments.h"
 #include "compiler/handler_support.h"
 #include "compiler/handlers.h"
+#include "compiler/jump_condition.h"
 #include "resources/error_codes.h"
 #include "values/evaluator.h"
 
@@ -20,14 +21,6 @@ namespace {
 constexpr int32_t kIntMin = std::numeric_limits<int32_t>::min();
 constexpr int32_t kIntMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kLastRegister = kRegisterCount - 1;
-
-// Sub-modes of jump(, rjump(, call( and ret(: the condition words in list order, and "always"
-// for a jump or call with a target alone. ret( stores the word's index plus one.
-enum JumpCondition : int {
-    kCondOk, kCondNg, kCondSmaller, kCondLarger, kCondScan, kCondKey,
-    kCondEqual, kCondLessEqual, kCondGreaterEqual, kCondLess, kCondGreater,
-    kCondAlways,
-};
 
 // The condition word of a jump, call or return.
 int parse_condition(std::string_view field, int *index) {
@@ -59,8 +52,8 @@ int condition_operands(CompileArgs &args, int count, const std::vector<std::stri
                 return rc;
         }
         return kOk;
-    case kCondScan:
-    case kCondKey:
+    case kCondKeyHeld:
+    case kCondKeyWaiting:
         if (count < 3) return kErrLackingArgument;
         return parse_int_operand(args, fields[2], 0, 255, 1);
     case kCondNg:

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "compiler/handlers.h"
+#include "compiler/jump_condition.h"
 #include "compiler/program_model.h"
 #include "platform/tick.h"
 #include "resources/error_codes.h"
@@ -19,12 +20,6 @@ using platform::tick_count;
 using platform::ticks_since;
 
 namespace {
-
-// Jump-condition words of jump(, rjump(, call( and ret(, by sub-mode.
-enum Condition : int32_t {
-    kCondOk = 0, kCondNg, kCondSmaller, kCondLarger, kCondKeyHeld, kCondKeyWaiting,
-    kCondEqual, kCondLessEqual, kCondGreaterEqual, kCondLess, kCondGreater, kCondAlways,
-};
 
 StepRecord &current_step(RunContext &context) { return *context.program->steps[context.current_step]; }
 

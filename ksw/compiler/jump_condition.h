@@ -1,0 +1,17 @@
+// The sub-modes of jump(, rjump(, call( and ret(: the condition words in list order ("ok", "ng",
+// "sma", "lar", "sca", "key", "=", "<=", ">=", "<", ">"), and "always" for a jump or call with a
+// target alone. ret( stores the word's index plus one (0: return always). The compile handlers
+// store them and the run handlers test them.
+#pragma once
+
+namespace ksw {
+
+enum JumpCondition : int {
+    kCondOk, kCondNg, kCondSmaller, kCondLarger,
+    kCondKeyHeld,     // "sca": the key is held down now
+    kCondKeyWaiting,  // "key": the key waits in the key buffer
+    kCondEqual, kCondLessEqual, kCondGreaterEqual, kCondLess, kCondGreater,
+    kCondAlways,
+};
+
+}  // namespace ksw
