@@ -33,11 +33,6 @@ private:
     bool entered_ = false;
 };
 
-std::string file_part(const std::string &path) {
-    const size_t cut = path.find_last_of("/\\");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 void report_temp_failure(ProgramCompilation &out, const CompileOptions &options, const char *name) {
     out.report = format_text(message_text(kMsgCantOpenTempFile), {name});
     show_message(options.frontend, out.report, "ERROR", Buttons::Ok, BoxIcon::Stop);
@@ -74,7 +69,7 @@ ProgramCompilation compile_program(const std::string &path, ProgramModel &model,
                                    const CompileOptions &options) {
     ProgramCompilation out;
     FolderScope folder(ksw::platform::directory_of(path));
-    const std::string name = file_part(path);
+    const std::string name(ksw::platform::file_name_of(path));
     if (!folder.entered()) {
         out.failed_stage = CompileStage::kFirstPass;
         out.report = format_text(message_text(kMsgCantOpenFile), {path});

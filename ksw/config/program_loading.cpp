@@ -2,6 +2,7 @@
 
 #include "compiler/dbcs.h"
 #include "compiler/file_access.h"
+#include "platform/files.h"
 #include "resources/messages.h"
 #include "ui/frontend.h"
 #include "ui/message_box.h"
@@ -56,10 +57,7 @@ CompileOptions load_options(const Settings &settings, Frontend *frontend) {
 
 bool load_program(const std::string &path, ProgramModel &model, DefineTable &defines, const Settings &settings,
                   Frontend *frontend, ProgramCompilation *outcome) {
-    if (frontend) {
-        const size_t cut = path.find_last_of("/\\");
-        frontend->set_status_text(2, cut == std::string::npos ? path : path.substr(cut + 1));
-    }
+    if (frontend) frontend->set_status_text(2, platform::file_name_of(path));
     ProgramCompilation result = compile_program(path, model, defines, load_options(settings, frontend));
     const bool loaded = result.loaded;
     if (outcome) *outcome = std::move(result);

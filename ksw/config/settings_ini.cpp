@@ -7,6 +7,7 @@
 
 #include "config/settings_store.h"
 #include "config/settings_text.h"
+#include "platform/files.h"
 #include "platform/ini.h"
 
 namespace ksw {
@@ -209,8 +210,7 @@ void write_all(const Settings &s, CalendarDate today, IniFile &ini) {
 std::string ini_settings_path(std::string_view start_directory, std::string_view program_name) {
     std::string path(start_directory);
     if (!path.empty() && path.back() != '/' && path.back() != '\\') path += '/';
-    const size_t slash = program_name.find_last_of("/\\");
-    if (slash != std::string_view::npos) program_name.remove_prefix(slash + 1);
+    program_name = platform::file_name_of(program_name);
     const size_t dot = program_name.rfind('.');
     path += program_name.substr(0, dot);
     return path + ".ini";

@@ -47,6 +47,10 @@ void RunControl::show_counts() {
     frontend_.set_status_text(0, format_text("OK=%d NG=%d(%6.2f%%)", {ok_count_, ng_count_, share}));
 }
 
+void RunControl::show_elapsed() {
+    frontend_.set_status_text(1, format_text("%.2fsec", {ticks_since(run_start_tick_) * 0.001}));
+}
+
 void RunControl::set_run_mode(int mode) {
     context_.run_mode = ((mode % 4) + 4) % 4;
     context_.status.run_mode.store(context_.run_mode, std::memory_order_relaxed);
@@ -160,7 +164,7 @@ void RunControl::on_operator_key(int key, bool shift) {
 
 void RunControl::on_step0_finished() {
     join_sequencer();
-    frontend_.set_status_text(1, format_text("%.2fsec", {ticks_since(run_start_tick_) * 0.001}));
+    show_elapsed();
     if (context_.last_result != 0) {
         busy_ = true;
         const Answer answer = show_message(&frontend_, "Step 0 NG\nIgnore ?", "EXIT(Alt+X)", Buttons::YesNo);
@@ -175,7 +179,7 @@ void RunControl::on_step0_finished() {
 void RunControl::on_run_finished(int result) {
     join_sequencer();
     state_ = kStateClosing;
-    frontend_.set_status_text(1, format_text("%.2fsec", {ticks_since(run_start_tick_) * 0.001}));
+    show_elapsed();
     if (context_.last_result != 0) ++ng_count_;
     else ++ok_count_;
     show_counts();

@@ -78,6 +78,7 @@ private:
     void finish_acknowledge(bool ask_retry);
     void on_thread_end(const WindowMessage &message);
     void show_counts();
+    void show_elapsed();  // "%.2fsec" of the run so far in status pane 1
     void show_operation(const char *text);
 
     RunContext &context_;

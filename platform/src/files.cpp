@@ -109,6 +109,11 @@ std::string executable_path() {
 
 std::string executable_dir() { return directory_of(executable_path()); }
 
+std::string_view file_name_of(std::string_view path) {
+    const size_t cut = path.find_last_of("/\\");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
 std::string directory_of(std::string_view path) {
     const size_t cut = path.find_last_of("/\\");
     if (cut == std::string_view::npos) return ".";

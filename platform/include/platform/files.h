@@ -29,4 +29,7 @@ std::string executable_dir();
 // The directory part of `path` ("a/b/c.ks" -> "a/b", "c.ks" -> "."), accepting "/" and "\".
 std::string directory_of(std::string_view path);
 
+// The file part of `path` ("a/b/c.ks" -> "c.ks"), accepting "/" and "\".
+std::string_view file_name_of(std::string_view path);
+
 }  // namespace ksw::platform
