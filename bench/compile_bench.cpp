@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "compiler/program_compiler.h"
+#include "compile_support.h"
+#include "language/program_compiler.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ void BM_CompileLargeProgram(benchmark::State &state) {
     ksw::ProgramModel model;
     ksw::DefineTable defines;
     for (auto _ : state) {
-        const ksw::ProgramCompilation result = ksw::compile_program(folder + "/main.ks", model, defines, {});
+        const ksw::ProgramCompilation result = ksw::compile_program(folder + "/main.ks", model, defines, ksw::testing::compile_options());
         if (!result.loaded) {
             state.SkipWithError(result.report.c_str());
             break;

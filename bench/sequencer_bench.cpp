@@ -4,7 +4,7 @@
 
 #include "program_builder.h"
 #include "platform/tick.h"
-#include "sequencer/sequencer.h"
+#include "runtime/sequencer.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ void BM_RegisterCommands(benchmark::State &state) {
     b.step(1, kModeNoOperation).time_limit = 600000;  // the time-limit test runs before every command
     for (int i = 0; i < 1000; ++i) b.count_into(1, i % 10);
     ksw::RunContext context;
-    context.program = &b.program;
+    context.use_program(&b.program);
     context.registers = &b.registers;
     context.current_step = 1;
     for (auto _ : state) {
@@ -35,7 +35,7 @@ void BM_EmptySteps(benchmark::State &state) {
     if (!b.allocate()) std::abort();
     for (int n = 1; n <= 4999; ++n) b.step(n, kModeNoOperation);
     ksw::RunContext context;
-    context.program = &b.program;
+    context.use_program(&b.program);
     context.registers = &b.registers;
     for (auto _ : state) benchmark::DoNotOptimize(ksw::run_steps(context, 1));
     state.SetItemsProcessed(state.iterations() * 4999);

@@ -50,3 +50,22 @@ function(ksw_add_fuzzer name)
   endif()
   set_tests_properties(fuzz_replay.${name} PROPERTIES LABELS fuzz)
 endfunction()
+
+# ksw_layer(<name> SOURCES ... BELOW <layer>... LIBS ...)
+# One engine layer: a static library ksw_<name> built from ksw/<name>/. Its sources see only
+# the folders of the layers named in BELOW and their own: the include root of the layer is a
+# folder of links made for it in the build tree, so an include of a higher layer ("station/..."
+# from runtime) does not compile.
+function(ksw_layer name)
+  cmake_parse_arguments(L "" "" "SOURCES;BELOW;LIBS" ${ARGN})
+  set(view ${CMAKE_BINARY_DIR}/layer-views/${name})
+  file(MAKE_DIRECTORY ${view})
+  foreach(folder ${name} ${L_BELOW})
+    if(NOT EXISTS ${view}/${folder})
+      file(CREATE_LINK ${PROJECT_SOURCE_DIR}/ksw/${folder} ${view}/${folder} SYMBOLIC)
+    endif()
+  endforeach()
+  add_library(ksw_${name} STATIC ${L_SOURCES})
+  target_include_directories(ksw_${name} PUBLIC ${view})
+  target_link_libraries(ksw_${name} PUBLIC ${L_LIBS} PRIVATE ksw_options)
+endfunction()

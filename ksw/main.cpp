@@ -3,13 +3,13 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 
 #include "comkit32.h"
-#include "compiler/program_model.h"
-#include "config/program_loading.h"
-#include "config/settings_startup.h"
-#include "config/settings_store.h"
+#include "platform/files.h"
+#include "model/program_model.h"
+#include "station/program_loading.h"
+#include "station/settings_startup.h"
+#include "station/settings_store.h"
 #include "ui/console/console_frontend.h"
 #include "ui/console/headless_station.h"
 #include "ui/launch_options.h"
@@ -51,6 +51,8 @@ int check_program(ksw::Frontend &frontend, const std::string &ini_path, const ks
     const ksw::ProgramCompilation result =
         ksw::compile_program(settings.user_program, model, defines, ksw::load_options(settings, nullptr));
     ksw::unbind_coded_file_library(coded);
+    for (const ksw::CompileNotice &notice : result.notices)
+        if (notice.text != result.report) std::printf("%s\n", notice.text.c_str());
     if (result.loaded) {
         std::printf("compiled: %d steps\n", model.step_count());
         return 0;
@@ -84,7 +86,7 @@ int main(int argc, char **argv) {
     // The Qt main window is not built yet, so both modes talk through the console front-end.
     ksw::ConsoleFrontend::Options console;
     console.default_yes = options.answer_yes;
-    console.interactive = isatty(STDIN_FILENO) == 1;  // a terminal answers questions itself
+    console.interactive = ksw::platform::stdin_is_terminal();  // a terminal answers questions itself
     console.verbose = options.verbose;
     ksw::ConsoleFrontend frontend(console);
     const std::string ini_path = ksw::ini_settings_path(start_directory());

@@ -282,4 +282,13 @@ std::string_view message_text(int id) {
 // The whole table, for iteration.
 std::span<const MessageRow> message_table() { return kMessages; }
 
+std::string message_caption(std::string_view word) {
+    std::string caption(message_text(kStrProgramTitle));
+    if (!word.empty()) {
+        caption += " - ";
+        caption += word;
+    }
+    return caption;
+}
+
 }  // namespace ksw

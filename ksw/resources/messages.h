@@ -8,6 +8,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace ksw {
@@ -88,5 +89,9 @@ enum StringId : int {
     kStrSettingsCaption = 5045,
     kStrRetryOk = 5047,             // the message of a run accepted on retry
 };
+
+// The caption of a message box: "<program title> - <word>" ("KSW.exe - MACRO"), or the program
+// title alone when there is no word.
+std::string message_caption(std::string_view word);
 
 }  // namespace ksw

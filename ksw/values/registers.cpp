@@ -3,9 +3,6 @@
 #include <new>
 #include <utility>
 
-#include "resources/messages.h"
-#include "sequencer/run_context.h"
-#include "ui/frontend.h"
 
 namespace ksw {
 
@@ -36,22 +33,15 @@ int allocate_registers(Registers &registers, std::string_view *failed_file, int 
     return kOk;
 }
 
-int start_registers(Frontend *frontend, int fail_allocation) {
+int start_registers(std::string_view *failed_file, int fail_allocation) {
     Registers &process = registers();
     if (process.allocated()) return kOk;
-    std::string_view failed;
-    const int rc = allocate_registers(process, &failed, fail_allocation);
-    if (rc != kOk && frontend) frontend->ask(message_text(kErrNoMemory), failed, Buttons::Ok, BoxIcon::Stop);
-    return rc;
+    return allocate_registers(process, failed_file, fail_allocation);
 }
 
 void clear_registers(Registers &registers) {
     if (registers.ad) registers.ad->fill(0);
     if (registers.rd) registers.rd->fill(0.0);
-}
-
-Registers *run_registers(RunContext &context) {
-    return (context.registers && context.registers->allocated()) ? context.registers : nullptr;
 }
 
 int get_register_triple(const Registers &registers, const CommandRecord &command, int32_t *a, int32_t *b, int32_t *c) {

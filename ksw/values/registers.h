@@ -19,13 +19,10 @@
 #include <memory>
 #include <string_view>
 
-#include "compiler/program_model.h"
+#include "model/program_model.h"
 #include "resources/error_codes.h"
 
 namespace ksw {
-
-class Frontend;
-struct RunContext;
 
 using AdFile = std::array<uint16_t, kRegisterCount>;
 using RdFile = std::array<double, kRegisterCount>;
@@ -42,18 +39,15 @@ Registers &registers();
 // Allocates rd[] and then ad[], both zeroed. Returns 0, or e018 with *failed_file (when given)
 // set to "rd[]" or "ad[]"; when ad[] fails rd[] is released again, so nothing stays allocated.
 // `fail_allocation` makes allocation 1 (rd[]) or 2 (ad[]) fail, for tests; 0 in production.
-int allocate_registers(Registers &registers, std::string_view *failed_file = nullptr, int fail_allocation = 0);
+[[nodiscard]] int allocate_registers(Registers &registers, std::string_view *failed_file = nullptr, int fail_allocation = 0);
 
-// Start-up: allocates the process-wide registers. On failure shows "e018: No memory of computor"
-// under the caption "rd[]" or "ad[]" (when a front-end is given) and returns e018; start-up then
-// ends. Does nothing and returns 0 when they are allocated already.
-int start_registers(Frontend *frontend, int fail_allocation = 0);
+// Start-up: allocates the process-wide registers. Returns 0 (also when they are allocated
+// already), or e018 with *failed_file set to "rd[]" or "ad[]"; the station then shows the
+// message under that caption and start-up ends.
+[[nodiscard]] int start_registers(std::string_view *failed_file, int fail_allocation = 0);
 
 // Sets every ad[] to 0 and every rd[] to 0.0 (what clear( does; also the reset for tests).
 void clear_registers(Registers &registers);
-
-// The registers a run handler works on: the context's, when allocated; otherwise null.
-Registers *run_registers(RunContext &context);
 
 // What the operand accessors return for a value read from a register: not an error.
 constexpr int kFromRegister = -1;
@@ -98,12 +92,12 @@ constexpr int check_reg_indexes(int64_t a, int64_t b, int64_t c) {
 
 // Fetches integer slots 0, 1 and 2 as three register numbers and tests them together. Returns 0
 // or 4 (an operand's ad[] index, or one of the numbers, outside 0..7999).
-int get_register_triple(const Registers &registers, const CommandRecord &command, int32_t *a, int32_t *b, int32_t *c);
+[[nodiscard]] int get_register_triple(const Registers &registers, const CommandRecord &command, int32_t *a, int32_t *b, int32_t *c);
 
 // Statistics of ad[first..last] inclusive, the two ends put in ascending order first: the mean
 // (sum in 32 bits divided by the count, integer division), the largest and the smallest; each
 // output may be null. Returns 0, or 4 (nothing stored) when an end lies outside 0..7999.
-int ad_range_stats(const AdFile &ad, int first, int last, uint16_t *mean, uint16_t *max, uint16_t *min);
+[[nodiscard]] int ad_range_stats(const AdFile &ad, int first, int last, uint16_t *mean, uint16_t *max, uint16_t *min);
 
 // A double counts as zero when its magnitude is below the smallest normal double.
 inline bool counts_as_zero(double v) { return std::fabs(v) < 2.2250738585072014e-308; }

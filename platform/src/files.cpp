@@ -21,6 +21,13 @@ void set_error(std::string *error, const std::string &what, const std::string &p
 }
 }  // namespace
 
+bool is_regular_file(const std::string &path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool stdin_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
+
 bool read_file(const std::string &path, std::string *out, std::string *error, int *error_code) {
     out->clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -3,13 +3,14 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdlib>
 #include <initializer_list>
 #include <memory>
 
-#include "compiler/command_table.h"
-#include "compiler/program_model.h"
+#include "commands/commands.h"
+#include "model/program_model.h"
 #include "resources/error_codes.h"
-#include "values/register_commands.h"
+#include "model/register_modes.h"
 #include "values/registers.h"
 
 namespace ksw {
@@ -20,7 +21,7 @@ struct ProgramBuilder {
 
     bool allocate() { return allocate_registers(registers) == kOk; }
     StepRecord &step(int n, int mode = kModeNoOperation) {
-        ensure_step(program, n);
+        if (ensure_step(program, n) != kOk) std::abort();
         program.steps[n]->mode = mode;
         if (program.steps[n]->link_count == -2) program.steps[n]->link_count = -1;
         return *program.steps[n];
@@ -31,6 +32,7 @@ struct ProgramBuilder {
         auto record = std::make_unique<CommandRecord>();
         record->index = static_cast<int32_t>(s.commands.size());
         record->row = row;
+        record->run = command_table()[static_cast<size_t>(row)].run;
         record->sub_mode = sub_mode;
         std::copy(ints.begin(), ints.end(), record->ints.begin());
         std::copy(reals.begin(), reals.end(), record->reals.begin());

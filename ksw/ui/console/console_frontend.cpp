@@ -1,7 +1,8 @@
 #include "ui/console/console_frontend.h"
 
 #include <chrono>
-#include <sys/stat.h>
+
+#include "platform/files.h"
 
 namespace ksw {
 
@@ -27,6 +28,7 @@ void ConsoleFrontend::set_message_handler(MessageHandler handler) {
 void ConsoleFrontend::post(WindowMessage message) {
     {
         std::lock_guard<std::mutex> lock(queue_mutex_);
+        if (closed_) return;
         queue_.push_back(Pending{std::move(message), nullptr});
     }
     queue_changed_.notify_all();
@@ -37,18 +39,44 @@ intptr_t ConsoleFrontend::send(WindowMessage message) {
         MessageHandler handler;
         {
             std::lock_guard<std::mutex> lock(queue_mutex_);
+            if (closed_) return kSendCancelled;
             handler = handler_;
         }
         return handler ? handler(message) : 0;
     }
-    std::promise<intptr_t> reply;
-    std::future<intptr_t> result = reply.get_future();
-    {
-        std::lock_guard<std::mutex> lock(queue_mutex_);
-        queue_.push_back(Pending{std::move(message), &reply});
-    }
+    auto reply = std::make_shared<Reply>();
+    std::unique_lock<std::mutex> lock(queue_mutex_);
+    if (closed_) return kSendCancelled;
+    queue_.push_back(Pending{std::move(message), reply});
     queue_changed_.notify_all();
-    return result.get();
+    reply_changed_.wait(lock, [&reply] { return reply->done; });
+    return reply->value;
+}
+
+void ConsoleFrontend::cancel_queued_sends() {
+    for (auto it = queue_.begin(); it != queue_.end();) {
+        if (it->reply) {
+            it->reply->done = true;
+            it->reply->value = kSendCancelled;
+            it = queue_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    reply_changed_.notify_all();
+}
+
+void ConsoleFrontend::cancel_pending_sends() {
+    std::lock_guard<std::mutex> lock(queue_mutex_);
+    cancel_queued_sends();
+}
+
+void ConsoleFrontend::close() {
+    std::lock_guard<std::mutex> lock(queue_mutex_);
+    closed_ = true;
+    handler_ = nullptr;
+    cancel_queued_sends();
+    queue_.clear();
 }
 
 // Runs the first queued message with the lock released; false when the queue was empty.
@@ -59,8 +87,12 @@ bool ConsoleFrontend::handle_one(std::unique_lock<std::mutex> &lock) {
     MessageHandler handler = handler_;
     lock.unlock();
     const intptr_t result = handler ? handler(pending.message) : 0;
-    if (pending.reply) pending.reply->set_value(result);
     lock.lock();
+    if (pending.reply) {
+        pending.reply->value = result;
+        pending.reply->done = true;
+        reply_changed_.notify_all();
+    }
     return true;
 }
 
@@ -141,22 +173,27 @@ void ConsoleFrontend::show_result(bool ok) {
     if (options_.verbose) print_line(ok ? "[result] OK" : "[result] NG");
 }
 
+// Main thread only. The terminal is read without any lock held: a person may take their time.
 Answer ConsoleFrontend::ask(std::string_view text, std::string_view caption, Buttons buttons, BoxIcon /*icon*/) {
-    std::lock_guard<std::mutex> lock(state_mutex_);
     std::string line = "[" + std::string(caption) + "] " + std::string(text);
     if (buttons == Buttons::Ok) {
+        std::lock_guard<std::mutex> lock(state_mutex_);
         print_line(line);
         return Answer::Ok;
     }
     if (!options_.interactive) {
         const Answer answer = answer_for(buttons, options_.default_yes);
+        std::lock_guard<std::mutex> lock(state_mutex_);
         print_line(line + (options_.default_yes ? " -> yes" : " -> no"));
         return answer;
     }
     for (;;) {
-        std::fwrite(line.data(), 1, line.size(), options_.out);
-        std::fputs(" [y/n] ", options_.out);
-        std::fflush(options_.out);
+        {
+            std::lock_guard<std::mutex> lock(state_mutex_);
+            std::fwrite(line.data(), 1, line.size(), options_.out);
+            std::fputs(" [y/n] ", options_.out);
+            std::fflush(options_.out);
+        }
         char reply[64];
         if (!std::fgets(reply, sizeof reply, options_.in)) return answer_for(buttons, false);
         if (reply[0] == 'y' || reply[0] == 'Y') return answer_for(buttons, true);
@@ -191,10 +228,7 @@ std::optional<std::string> ConsoleFrontend::clipboard_text() {
 
 void ConsoleFrontend::beep() {}
 
-bool ConsoleFrontend::play_sound(std::string_view file) {
-    struct stat st{};
-    return ::stat(std::string(file).c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
+bool ConsoleFrontend::play_sound(std::string_view file) { return platform::is_regular_file(std::string(file)); }
 
 bool ConsoleFrontend::open_help(std::string_view file) {
     std::lock_guard<std::mutex> lock(state_mutex_);

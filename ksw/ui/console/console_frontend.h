@@ -6,13 +6,13 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
-#include <future>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 
-#include "ui/frontend.h"
+#include "model/frontend.h"
 
 namespace ksw {
 
@@ -42,6 +42,8 @@ public:
     void set_message_handler(MessageHandler handler) override;
     void post(WindowMessage message) override;
     intptr_t send(WindowMessage message) override;
+    void cancel_pending_sends() override;
+    void close() override;
 
     void set_status_text(int pane, std::string_view text, bool raised = false) override;
     void set_field_text(int field, std::string_view text) override;
@@ -62,23 +64,32 @@ public:
     bool open_help(std::string_view file) override;
 
 private:
+    // The answer to a send() from another thread, filled under queue_mutex_.
+    struct Reply {
+        bool done = false;
+        intptr_t value = kSendCancelled;
+    };
     struct Pending {
         WindowMessage message;
-        std::promise<intptr_t> *reply = nullptr;  // set for send() from another thread
+        std::shared_ptr<Reply> reply;  // set for send() from another thread
     };
 
     void print_line(std::string_view text);
     bool handle_one(std::unique_lock<std::mutex> &lock);
+    // Answers every queued send with kSendCancelled (queue_mutex_ held).
+    void cancel_queued_sends();
 
     Options options_;
     std::thread::id main_thread_;
     MessageHandler handler_;
 
     mutable std::mutex queue_mutex_;
-    std::condition_variable queue_changed_;
+    std::condition_variable queue_changed_;  // a message was queued
+    std::condition_variable reply_changed_;  // a send was answered or cancelled
     std::deque<Pending> queue_;
+    bool closed_ = false;
 
-    mutable std::mutex state_mutex_;  // panes, fields, keys, clipboard, output
+    mutable std::mutex state_mutex_;  // panes, fields, keys, clipboard; held only to print, never to read
     std::string panes_[6];
     std::string fields_[3];
     std::set<int> keys_down_;

@@ -2,13 +2,14 @@
 
 #include <cstdio>
 
-#include "compiler/defines.h"
-#include "compiler/program_model.h"
-#include "config/program_loading.h"
-#include "config/settings.h"
+#include "model/program_model.h"
 #include "resources/format.h"
-#include "sequencer/run_control.h"
-#include "sequencer/sequencer.h"
+#include "runtime/sequencer.h"
+#include "station/program_loading.h"
+#include "station/run_control.h"
+#include "station/settings.h"
+#include "station/station_startup.h"
+#include "values/defines.h"
 #include "values/registers.h"
 
 namespace ksw {
@@ -39,7 +40,7 @@ bool wait_until_ready(ConsoleFrontend &frontend, const RunControl &control, cons
 
 int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options) {
     const Settings &config = settings();
-    if (start_registers(&frontend) != 0) return kExitStartupFailed;
+    if (start_station_registers(frontend) != 0) return kExitStartupFailed;
     platform::DynamicLibrary coded;
     if (bind_coded_file_library(coded, &frontend) < 0) return kExitStartupFailed;
     define_startup_symbols(define_table(), config);
@@ -53,11 +54,11 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     if (!load_program(config.user_program, program, define_table(), config, &frontend)) return kExitNotLoaded;
 
     RunContext context;
-    context.program = &program;
+    context.use_program(&program);
     context.registers = &registers();
     context.frontend = &frontend;
     context.adjust_mode = config.measure_ignore;
-    if (program.global.given) context.run_mode = program.global.run_mode;
+    if (program.global.given) context.set_run_mode(program.global.run_mode);
     RunControlOptions run_options;
     run_options.inhibit_result_window = config.inhibit_ok_ng;
     run_options.ok_wave = config.ok_wave;

@@ -19,6 +19,12 @@ bool read_file(const std::string &path, std::string *out, std::string *error = n
 // old or the new contents, never a mixture; a failure leaves the old file untouched.
 bool write_file_atomic(const std::string &path, std::string_view data, std::string *error = nullptr);
 
+// True when `path` names a regular file (following links).
+bool is_regular_file(const std::string &path);
+
+// True when standard input is a terminal (a person can answer questions there).
+bool stdin_is_terminal();
+
 // Creates `path` and its missing parents with `mode`. True when the folder exists afterwards.
 bool make_directories(const std::string &path, unsigned mode, std::string *error = nullptr);
 

@@ -1,0 +1,139 @@
+// Every run handler of the command table, by name. Each runs on a sequencer thread with the
+// run context and its command record, and returns 0, an error code, or -1 for "take the jump
+// target".
+#pragma once
+
+#include "model/command_row.h"
+#include "runtime/run_context.h"
+
+namespace ksw {
+
+// Run handlers.
+int run_1_ch(RunContext &context, const CommandRecord &command);
+int run_2_ch(RunContext &context, const CommandRecord &command);
+int run_ac_range(RunContext &context, const CommandRecord &command);
+int run_average(RunContext &context, const CommandRecord &command);
+int run_a_osc(RunContext &context, const CommandRecord &command);
+int run_bar(RunContext &context, const CommandRecord &command);
+int run_barcode(RunContext &context, const CommandRecord &command);
+int run_beep(RunContext &context, const CommandRecord &command);
+int run_calc(RunContext &context, const CommandRecord &command);
+int run_calcad(RunContext &context, const CommandRecord &command);
+int run_calcrd(RunContext &context, const CommandRecord &command);
+int run_call(RunContext &context, const CommandRecord &command);
+int run_check(RunContext &context, const CommandRecord &command);
+int run_chroma_mode(RunContext &context, const CommandRecord &command);
+int run_chroma_out(RunContext &context, const CommandRecord &command);
+int run_clamp(RunContext &context, const CommandRecord &command);
+int run_clear(RunContext &context, const CommandRecord &command);
+int run_cls(RunContext &context, const CommandRecord &command);
+int run_cmp(RunContext &context, const CommandRecord &command);
+int run_color(RunContext &context, const CommandRecord &command);
+int run_colorbar(RunContext &context, const CommandRecord &command);
+int run_copy(RunContext &context, const CommandRecord &command);
+int run_copyad(RunContext &context, const CommandRecord &command);
+int run_counter_ac(RunContext &context, const CommandRecord &command);
+int run_counter_ttl(RunContext &context, const CommandRecord &command);
+int run_dic(RunContext &context, const CommandRecord &command);
+int run_dgtz_clk(RunContext &context, const CommandRecord &command);
+int run_digital(RunContext &context, const CommandRecord &command);
+int run_dc(RunContext &context, const CommandRecord &command);
+int run_downsw(RunContext &context, const CommandRecord &command);
+int run_evr_adj(RunContext &context, const CommandRecord &command);
+int run_evr_adj2(RunContext &context, const CommandRecord &command);
+int run_evr_func(RunContext &context, const CommandRecord &command);
+int run_evr_page(RunContext &context, const CommandRecord &command);
+int run_evr_prn(RunContext &context, const CommandRecord &command);
+int run_evr_rd(RunContext &context, const CommandRecord &command);
+int run_evr_wr(RunContext &context, const CommandRecord &command);
+int run_extention(RunContext &context, const CommandRecord &command);
+int run_file(RunContext &context, const CommandRecord &command);
+int run_filter(RunContext &context, const CommandRecord &command);
+int run_freset(RunContext &context, const CommandRecord &command);
+int run_getad2(RunContext &context, const CommandRecord &command);
+int run_gpib(RunContext &context, const CommandRecord &command);
+int run_gpib_mes(RunContext &context, const CommandRecord &command);
+int run_info(RunContext &context, const CommandRecord &command);
+int run_input(RunContext &context, const CommandRecord &command);
+int run_input_ch(RunContext &context, const CommandRecord &command);
+int run_interval(RunContext &context, const CommandRecord &command);
+int run_io(RunContext &context, const CommandRecord &command);
+int run_jt2642(RunContext &context, const CommandRecord &command);
+int run_judge(RunContext &context, const CommandRecord &command);
+int run_jump(RunContext &context, const CommandRecord &command);
+int run_key(RunContext &context, const CommandRecord &command);
+int run_lanc(RunContext &context, const CommandRecord &command);
+int run_limit(RunContext &context, const CommandRecord &command);
+int run_link(RunContext &context, const CommandRecord &command);
+int run_log(RunContext &context, const CommandRecord &command);
+int run_logic(RunContext &context, const CommandRecord &command);
+int run_message(RunContext &context, const CommandRecord &command);
+int run_motor(RunContext &context, const CommandRecord &command);
+int run_movead(RunContext &context, const CommandRecord &command);
+int run_nc300(RunContext &context, const CommandRecord &command);
+int run_nc605(RunContext &context, const CommandRecord &command);
+int run_okng(RunContext &context, const CommandRecord &command);
+int run_patgen(RunContext &context, const CommandRecord &command);
+int run_peakdet(RunContext &context, const CommandRecord &command);
+int run_phase(RunContext &context, const CommandRecord &command);
+int run_pi1284(RunContext &context, const CommandRecord &command);
+int run_power(RunContext &context, const CommandRecord &command);
+int run_power_set(RunContext &context, const CommandRecord &command);
+int run_ppdet(RunContext &context, const CommandRecord &command);
+int run_pre(RunContext &context, const CommandRecord &command);
+int run_reset(RunContext &context, const CommandRecord &command);
+int run_ret(RunContext &context, const CommandRecord &command);
+int run_rjump(RunContext &context, const CommandRecord &command);
+int run_rs232c(RunContext &context, const CommandRecord &command);
+int run_rscom(RunContext &context, const CommandRecord &command);
+int run_rwfile(RunContext &context, const CommandRecord &command);
+int run_screen(RunContext &context, const CommandRecord &command);
+int run_search(RunContext &context, const CommandRecord &command);
+int run_sendmicon(RunContext &context, const CommandRecord &command);
+int run_setaddata(RunContext &context, const CommandRecord &command);
+int run_setdata(RunContext &context, const CommandRecord &command);
+int run_setesw(RunContext &context, const CommandRecord &command);
+int run_setfsw(RunContext &context, const CommandRecord &command);
+int run_setsw(RunContext &context, const CommandRecord &command);
+int run_shift(RunContext &context, const CommandRecord &command);
+int run_shiftd(RunContext &context, const CommandRecord &command);
+int run_show(RunContext &context, const CommandRecord &command);
+int run_showokng(RunContext &context, const CommandRecord &command);
+int run_spec(RunContext &context, const CommandRecord &command);
+int run_spl_enb_line(RunContext &context, const CommandRecord &command);
+int run_square(RunContext &context, const CommandRecord &command);
+int run_startsw(RunContext &context, const CommandRecord &command);
+int run_stopmode(RunContext &context, const CommandRecord &command);
+int run_task(RunContext &context, const CommandRecord &command);
+int run_term(RunContext &context, const CommandRecord &command);
+int run_timer(RunContext &context, const CommandRecord &command);
+int run_transient(RunContext &context, const CommandRecord &command);
+int run_trig_ch(RunContext &context, const CommandRecord &command);
+int run_tx700(RunContext &context, const CommandRecord &command);
+int run_user(RunContext &context, const CommandRecord &command);
+int run_v_level(RunContext &context, const CommandRecord &command);
+int run_v_osc(RunContext &context, const CommandRecord &command);
+int run_vector(RunContext &context, const CommandRecord &command);
+int run_wait(RunContext &context, const CommandRecord &command);
+int run_wave(RunContext &context, const CommandRecord &command);
+int run_item_bottom(RunContext &context, const CommandRecord &command);
+int run_item_chroma_det(RunContext &context, const CommandRecord &command);
+int run_item_chroma_gain(RunContext &context, const CommandRecord &command);
+int run_item_chroma_phase(RunContext &context, const CommandRecord &command);
+int run_item_dc_volt(RunContext &context, const CommandRecord &command);
+int run_item_dc_volt2(RunContext &context, const CommandRecord &command);
+int run_item_digital(RunContext &context, const CommandRecord &command);
+int run_item_extention(RunContext &context, const CommandRecord &command);
+int run_item_frequency(RunContext &context, const CommandRecord &command);
+int run_item_gpib_mes(RunContext &context, const CommandRecord &command);
+int run_item_interval(RunContext &context, const CommandRecord &command);
+int run_item_peak(RunContext &context, const CommandRecord &command);
+int run_item_peak_peak(RunContext &context, const CommandRecord &command);
+int run_item_period(RunContext &context, const CommandRecord &command);
+int run_item_phase(RunContext &context, const CommandRecord &command);
+int run_item_pulse_width(RunContext &context, const CommandRecord &command);
+int run_item_rd(RunContext &context, const CommandRecord &command);
+int run_item_v_level(RunContext &context, const CommandRecord &command);
+int run_item_v_level_level(RunContext &context, const CommandRecord &command);
+
+}  // namespace ksw

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include "model/command_row.h"
+#include "runtime/run_handlers.h"
+#include "model/program_model.h"
+#include "resources/error_codes.h"
+#include "runtime/sequencer.h"
+#include "model/register_modes.h"
+#include "values/registers.h"
+#include "program_builder.h"
+
+namespace ksw {
+namespace {
+
+// Builds programs by hand: steps and command records as the compiler makes them.
+class Sequencer : public ::testing::Test, protected ProgramBuilder {
+protected:
+    RunContext context;
+    void SetUp() override {
+        ASSERT_TRUE(allocate());
+        context.use_program(&program);
+        context.registers = &registers;
+    }
+};
+
+TEST_F(Sequencer, PassesRepeatAndAStepWithoutJudgementIsError14) {
+    step(1, kModeCheck).repetition_count = 3;
+    count_into(1, 0);
+    step(2);
+    count_into(2, 1);
+    context.run_mode = kRunNgStop;
+    EXPECT_EQ(run_steps(context, 1), kErrNoOkNg);
+    EXPECT_EQ(rd(0), 3.0);
+    EXPECT_EQ(rd(1), 0.0);
+    EXPECT_EQ(context.first_ng_step, 1);
+    // A no-operation step needs no judgement.
+    program.steps[1]->mode = kModeNoOperation;
+    context.first_ng_step = -1;
+    EXPECT_EQ(run_steps(context, 1), kJump);
+    EXPECT_EQ(rd(0), 6.0);
+    EXPECT_EQ(rd(1), 1.0);
+    EXPECT_EQ(context.current_step, 5000);
+}
+
+TEST_F(Sequencer, NgStopEndsAtTheFirstNgOtherModesGoOnToStep5009) {
+    step(1, kModeCheck);
+    command(1, kRowOkng, 1, {1});  // okng(ng,1)
+    step(2);
+    count_into(2, 5);
+    context.run_mode = kRunNgStop;
+    EXPECT_EQ(run_steps(context, 1), kErrStepNg);
+    EXPECT_EQ(context.current_step, 1);
+    EXPECT_EQ(rd(5), 0.0);
+
+    context.run_mode = kRunAuto;
+    context.first_ng_step = -1;
+    program.steps[2]->mode = kModeCheck;
+    command(2, kRowOkng, 1, {1});
+    EXPECT_EQ(run_steps(context, 1), kErrStepNg);
+    EXPECT_EQ(context.current_step, kPastLastStep);  // the NG was in the last step
+    EXPECT_EQ(rd(5), 1.0);
+    EXPECT_EQ(context.first_ng_step, 1);
+    EXPECT_EQ(format_step_message(context, 1, kErrStepNg), "STEP1:e028: Step NG");
+    EXPECT_EQ(format_step_message(context, 7, kErrStepTimeout), "STEP7S:e026: Step timeout");
+    context.ng_detail = "dc_volt low";
+    context.steps[1].judgement = kJudgedNgBelow;
+    EXPECT_EQ(format_step_message(context, 1, kErrStepIsNg), "STEP1L:dc_volt low");
+}
+
+TEST_F(Sequencer, JumpsCallsAndReturns) {
+    // step 1: call(10); jump(-1) ... step 10: rd[1]+=1; ret()  step 20: never reached
+    step(1);
+    command(1, kRowCall, 11, {10});
+    count_into(1, 2);
+    command(1, kRowJump, 11, {-1});
+    step(10);
+    count_into(10, 1);
+    command(10, kRowRet, 0);
+    step(20);
+    count_into(20, 3);
+    EXPECT_EQ(run_steps(context, 1), kJump);
+    EXPECT_EQ(rd(1), 1.0);  // the sub-routine ran once; jump(-1) ended the program
+    EXPECT_EQ(rd(2), 1.0);
+    EXPECT_EQ(rd(3), 0.0);
+    EXPECT_EQ(context.call_depth, 0);
+    // Outside a call ret( does nothing: the run goes on to step 20.
+    EXPECT_EQ(run_steps(context, 10), kJump);
+    EXPECT_EQ(rd(1), 2.0);
+    EXPECT_EQ(rd(3), 1.0);
+}
+
+TEST_F(Sequencer, EndOfProgramInsideACallEndsEveryLevel) {
+    step(1);
+    command(1, kRowCall, 11, {10});
+    count_into(1, 1);
+    step(10);
+    command(10, kRowCall, 11, {20});
+    step(20);
+    command(20, kRowJump, 11, {-1});
+    EXPECT_EQ(run_steps(context, 1), kJump);
+    EXPECT_EQ(rd(1), 0.0);
+    EXPECT_EQ(context.jump_target, -1);
+    EXPECT_EQ(context.call_depth, 0);
+}
+
+TEST_F(Sequencer, TheHundredthNestedCallFails) {
+    step(1);
+    command(1, kRowCall, 11, {1});  // calls itself without end
+    context.run_mode = kRunNgStop;
+    EXPECT_EQ(run_steps(context, 1), kErrNestTooDeep);
+    EXPECT_EQ(context.call_depth, 0);
+}
+
+TEST_F(Sequencer, RelativeJumpsCountFromTheCurrentStep) {
+    step(5);
+    count_into(5, 1);
+    command(5, kRowJump, 6, {7}, {2.0, 2.0});   // jump(7,=,2,2): to step 7
+    step(6);
+    count_into(6, 2);
+    step(7);
+    count_into(7, 3);
+    // rjump(65535,<,rd[3],2): back one step while rd[3] < 2
+    command(7, kRowRjump, 9, {65535}, {3.0, 2.0}).mask = kMaskRealSlot(0);
+    EXPECT_EQ(run_steps(context, 5), kJump);
+    EXPECT_EQ(rd(1), 1.0);
+    EXPECT_EQ(rd(2), 1.0);
+    EXPECT_EQ(rd(3), 2.0);
+
+    step(8);
+    command(8, kRowRjump, 11, {65535 - 7});  // back to step 0: refused
+    context.run_mode = kRunNgStop;
+    EXPECT_EQ(run_steps(context, 8), kErrOutOfRange);
+}
+
+TEST_F(Sequencer, ATimeLimitCutsALongStepAtTheNextCommand) {
+    step(1, kModeCheck).time_limit = 30;
+    command(1, kRowWait, 2, {}, {0.1});  // wait(0.1)
+    count_into(1, 4);
+    context.run_mode = kRunNgStop;
+    EXPECT_EQ(run_steps(context, 1), kErrStepTimeout);
+    EXPECT_EQ(context.steps[1].judgement, kJudgedNg);
+    EXPECT_EQ(rd(4), 0.0);
+}
+
+TEST_F(Sequencer, CheckCountsConsecutiveOrAccumulatedOks) {
+    StepRecord &record = step(1, kModeCheck);
+    record.ok_threshold = 3;
+    record.lower_limit = 10;
+    record.upper_limit = 20;
+    StepRunState &s = context.steps[1];
+    (*registers.ad)[0] = 15;
+    CommandRecord &check = command(1, kRowCheck, 1, {0});  // check(ad,0)
+    context.current_step = 1;
+    reset_step(s);
+    run_check(context, check);
+    run_check(context, check);
+    (*registers.ad)[0] = 21;
+    run_check(context, check);
+    EXPECT_EQ(context.last_limit_direction, 1);
+    EXPECT_EQ(s.judgement, 1);
+    EXPECT_EQ(s.ok_counter, 0);  // "ad" needs consecutive OKs
+    (*registers.ad)[0] = 20;     // the upper limit itself is OK
+    reset_step(s);
+    check.sub_mode = 3;          // "aad": OKs accumulate
+    run_check(context, check);
+    run_check(context, check);
+    (*registers.ad)[0] = 9;
+    record.ng_threshold = 2;
+    run_check(context, check);
+    EXPECT_EQ(context.last_limit_direction, -1);
+    EXPECT_EQ(s.judgement, -1);
+    (*registers.ad)[0] = 12;
+    run_check(context, check);
+    EXPECT_EQ(s.judgement, 0);
+    EXPECT_EQ(s.ok_tally, 1);
+}
+
+TEST_F(Sequencer, SelectStepSkipsLinkMembersAndTheOtherClosingBlock) {
+    step(3);
+    step(4).link_count = 0;
+    step(6);
+    step(5001);
+    step(5004);
+    step(5007);
+    context.current_step = 3;
+    EXPECT_EQ(select_step(context, 1), 1);
+    EXPECT_EQ(context.current_step, 6);
+    EXPECT_EQ(select_step(context, 1), 1);
+    EXPECT_EQ(context.current_step, 6);  // nothing further
+    EXPECT_EQ(select_step(context, -3), 1);
+    EXPECT_EQ(context.current_step, 3);
+    EXPECT_EQ(select_step(context, -10), 1);  // from step 1 backwards there is nothing
+    EXPECT_EQ(context.current_step, 3);
+    context.current_step = 5001;
+    select_step(context, 1);
+    EXPECT_EQ(context.current_step, 5007);
+    context.current_step = 0;
+    EXPECT_EQ(select_step(context, 1), 0);
+    EXPECT_EQ(context.current_step, 0);
+}
+
+}  // namespace
+}  // namespace ksw

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "platform/tick.h"
+#include "program_builder.h"
+#include "station/run_control.h"
+#include "runtime/sequencer.h"
+#include "temp_dir.h"
+#include "ui/console/console_frontend.h"
+
+namespace ksw {
+namespace {
+
+using platform::sleep_ms;
+
+// A station with run control on the console front-end; the test thread is the main thread.
+class RunControlTest : public ::testing::Test, protected ProgramBuilder {
+protected:
+    ksw::testing::TempDir dir;
+    std::FILE *out = std::fopen(dir.file("out.txt").c_str(), "w+");
+    std::unique_ptr<ConsoleFrontend> console;
+    RunContext context;
+    std::unique_ptr<RunControl> control;
+
+    void SetUp() override {
+        ASSERT_TRUE(allocate());
+        context.use_program(&program);
+        context.registers = &registers;
+    }
+    void TearDown() override {
+        control.reset();
+        std::fclose(out);
+    }
+    // Questions are answered `answer_yes`.
+    void start(bool answer_yes = true) {
+        console = std::make_unique<ConsoleFrontend>(ConsoleFrontend::Options{out, stdin, false, answer_yes, false});
+        context.frontend = console.get();
+        control = std::make_unique<RunControl>(context, *console);
+        console->set_message_handler([this](const WindowMessage &m) { return control->handle_message(m); });
+    }
+    bool pump_until(RunState state) {
+        return console->pump([&] { return control->state() == state && !control->sequencer_running(); }, 10000);
+    }
+    bool pump_until_parked() {
+        return console->pump([&] { return context.gate.parked_threads() == 1; }, 10000);
+    }
+    std::string printed() {
+        std::fflush(out);
+        return ksw::testing::read_text(dir.file("out.txt"));
+    }
+};
+
+TEST_F(RunControlTest, OkAndNgRunsAreCountedAndTheirClosingStepsRun) {
+    step(1, kModeCheck);
+    command(1, kRowOkng, 0, {1});  // okng(ok,1)
+    step(5000);
+    count_into(5000, 1);           // after OK
+    step(5003);
+    count_into(5003, 2);           // after NG
+    step(5006);
+    count_into(5006, 3);           // always
+    start();
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    for (int i = 0; i < 3; ++i) {
+        control->on_operator_key(kVkReturn);
+        ASSERT_TRUE(pump_until(kStateReady));
+    }
+    program.steps[1]->commands[0]->sub_mode = 1;  // okng(ng,1)
+    control->on_operator_key(kVkReturn);
+    ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_EQ(control->ok_count(), 3);
+    EXPECT_EQ(control->ng_count(), 1);
+    EXPECT_EQ(console->status_text(0), "OK=3 NG=1( 75.00%)");
+    EXPECT_EQ(rd(1), 3.0);
+    EXPECT_EQ(rd(2), 1.0);
+    EXPECT_EQ(rd(3), 4.0);
+    EXPECT_EQ(control->last_result(), kErrStepNg);
+}
+
+TEST_F(RunControlTest, EscHaltsASecondEscAsksAndCancelResumes) {
+    step(1, kModeNoOperation);
+    wait_in(1, 0.3);
+    count_into(1, 1);
+    start(false);
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->on_operator_key(kVkReturn);
+    EXPECT_EQ(control->state(), kStateRunning);
+    control->on_operator_key(kVkEscape);
+    EXPECT_EQ(control->state(), kStateHaltedByOperator);
+    ASSERT_TRUE(pump_until_parked());
+    EXPECT_EQ(rd(1), 0.0);
+    control->on_operator_key(kVkEscape);  // "Abort program ?" is answered Cancel (the default is no)
+    EXPECT_EQ(control->state(), kStateRunning);
+    ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_EQ(rd(1), 1.0);
+    EXPECT_EQ(control->last_result(), 0);
+    EXPECT_NE(printed().find("[KSW.exe - ABORT] Abort program ? -> no"), std::string::npos);
+}
+
+TEST_F(RunControlTest, AbortWhileWaitingEndsTheRunAsNgWith27AndRunsTheNgClosingSteps) {
+    step(1);
+    wait_in(1, 30);
+    count_into(1, 1);
+    step(5003);
+    count_into(5003, 2);
+    start();
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->on_operator_key(kVkReturn);
+    sleep_ms(20);
+    const uint32_t start_tick = platform::tick_count();
+    control->abort_run(true);
+    ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_LT(platform::ticks_since(start_tick), 5000u);  // the 30 s wait was cut short
+    EXPECT_EQ(control->last_result(), kErrBreakedByUser);
+    EXPECT_EQ(control->ng_count(), 1);
+    EXPECT_EQ(rd(1), 0.0);
+    EXPECT_EQ(rd(2), 1.0);
+    EXPECT_NE(printed().find("STEP1S:e027: Breaked by user"), std::string::npos);
+}
+
+TEST_F(RunControlTest, LineModeHaltsBeforeEveryCommandUntilEnter) {
+    step(1);
+    count_into(1, 1);
+    count_into(1, 1);
+    context.run_mode = kRunLine;
+    start();
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->on_operator_key(kVkReturn);
+    for (int expected = 0; expected < 2; ++expected) {
+        ASSERT_TRUE(pump_until_parked());
+        EXPECT_EQ(control->state(), kStateHaltedByProgram);
+        EXPECT_EQ(rd(1), expected);
+        control->on_operator_key(kVkReturn);
+        console->pump([&] { return context.gate.parked_threads() == 0; }, 10000);
+    }
+    ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_EQ(rd(1), 2.0);
+}
+
+TEST_F(RunControlTest, RepeatCountRunsAgainWithoutClosingStepsInBetween) {
+    step(1);
+    count_into(1, 1);
+    step(5006);
+    count_into(5006, 2);
+    start();
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->set_repeat_count(3);
+    control->on_operator_key(kVkReturn);
+    ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_EQ(rd(1), 3.0);
+    EXPECT_EQ(rd(2), 1.0);
+    EXPECT_EQ(control->ok_count(), 3);
+}
+
+TEST_F(RunControlTest, EnterDuringARunGoesToTheKeyBuffer) {
+    step(1);
+    command(1, kRowJump, 5, {2}, {}).ints[1] = kVkReturn;  // jump(2,key,13)
+    wait_in(1, 0.05);
+    command(1, kRowRjump, 11, {0});                         // rjump(0): this step again
+    step(2);
+    count_into(2, 7);
+    start();
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->on_operator_key(kVkReturn);
+    console->pump([] { return false; }, 60);
+    control->on_operator_key(kVkReturn);
+    ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_EQ(rd(7), 1.0);
+}
+
+}  // namespace
+}  // namespace ksw

@@ -1,0 +1,95 @@
+#include "platform/raw_file.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/files.h"
+
+namespace ksw::platform {
+namespace {
+
+void set_reason(std::string *error, const std::string &reason) {
+    if (error) *error = reason;
+}
+
+}  // namespace
+
+int open_regular_file(const std::string &path, std::string *error) {
+    // O_NONBLOCK: opening a FIFO must not wait for a writer before it can be refused.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        set_reason(error, errno_text(errno));
+        return -1;
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) {
+        set_reason(error, errno_text(errno));
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        set_reason(error, S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file");
+        ::close(fd);
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+int create_new_file(const std::string &path, unsigned mode, std::string *error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
+    if (fd < 0) set_reason(error, errno_text(errno));
+    return fd;
+}
+
+long read_some(int fd, void *buffer, size_t size, std::string *error) {
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, size);
+        if (n >= 0) return static_cast<long>(n);
+        if (errno == EINTR) continue;
+        set_reason(error, errno_text(errno));
+        return -1;
+    }
+}
+
+bool write_all(int fd, const void *data, size_t size, std::string *error) {
+    const char *bytes = static_cast<const char *>(data);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            set_reason(error, n < 0 ? errno_text(errno) : std::string("nothing written"));
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool seek_to(int fd, int64_t position) { return ::lseek(fd, static_cast<off_t>(position), SEEK_SET) >= 0; }
+
+bool close_file(int fd, std::string *error) {
+    if (::close(fd) == 0) return true;
+    set_reason(error, errno_text(errno));
+    return false;
+}
+
+bool remove_file(const std::string &path, std::string *error) {
+    if (::unlink(path.c_str()) == 0) return true;
+    if (errno != ENOENT) set_reason(error, errno_text(errno));
+    return false;
+}
+
+bool rename_file(const std::string &from, const std::string &to, std::string *error) {
+    if (::rename(from.c_str(), to.c_str()) == 0) return true;
+    set_reason(error, errno_text(errno));
+    return false;
+}
+
+long process_id() { return static_cast<long>(::getpid()); }
+
+}  // namespace ksw::platform
