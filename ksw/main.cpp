@@ -36,7 +36,8 @@ std::string start_directory() {
 // --check: preprocesses and compiles the program exactly as a load would, prints the outcome,
 // and leaves the settings files alone.
 int check_program(ksw::Frontend &frontend, const std::string &ini_path, const ksw::LaunchOptions &options) {
-    ksw::read_startup_settings(frontend, ini_path, options.command_line(), ksw::today_local());
+    // An unknown switch has opened the help; the check goes on with the rest.
+    (void)ksw::read_startup_settings(frontend, ini_path, options.command_line(), ksw::today_local());
     const ksw::Settings &settings = ksw::settings();
     if (settings.user_program.empty()) {
         std::fprintf(stderr, "ksw: --check needs a test program\n");
@@ -91,8 +92,8 @@ int main(int argc, char **argv) {
     ksw::ConsoleFrontend frontend(console);
     const std::string ini_path = ksw::ini_settings_path(start_directory());
     if (options.check) return check_program(frontend, ini_path, options);
-    ksw::read_startup_settings(frontend, ini_path, options.command_line(), ksw::today_local());
+    (void)ksw::read_startup_settings(frontend, ini_path, options.command_line(), ksw::today_local());
     const int exit_code = ksw::run_headless_station(frontend, options);
-    ksw::save_settings_stores(frontend, ini_path, ksw::today_local());
+    (void)ksw::save_settings_stores(frontend, ini_path, ksw::today_local());  // a failure was shown
     return exit_code;
 }

@@ -21,7 +21,7 @@ namespace ksw {
 // for the byte-string escapes; a double-byte character is copied whole. Returns 0, or e003 when
 // any of the n fields is empty; handlers split again with a larger n and take e003 as "the
 // optional field is absent". A field written as "" is present and holds the empty text.
-int split_args(std::string_view text, int n, std::vector<std::string> &fields);
+[[nodiscard]] int split_args(std::string_view text, int n, std::vector<std::string> &fields);
 
 // True when `text` begins with `word`, the letters A..Z of `text` taken as lower case (`word` is
 // written in lower case: "ad[", "#include", a keyword, a choice word).
@@ -37,7 +37,7 @@ inline bool starts_with_word(std::string_view text, std::string_view word) {
 
 // The index of the first word of `words` that begins `field` (ASCII case ignored: "ADJUST" and
 // "adj" both match "adj", "ad" does not). Returns 0 with the index in `index`, or e006.
-int parse_choice(std::string_view field, std::initializer_list<std::string_view> words, int *index);
+[[nodiscard]] int parse_choice(std::string_view field, std::initializer_list<std::string_view> words, int *index);
 
 // Records that a program names registers of one file: an index outside 0..7999 is ignored;
 // count -1 marks the start of a block whose end is known only at run time (255); a positive

@@ -24,7 +24,7 @@ enum DirectiveKind : int {
 // Classifies `statement` (blanks already removed). `active` says whether the enclosing part is
 // active. On kDirectiveError `*code` holds the error (e029 for an unknown directive or text
 // after #else/#endif, or define_symbol's code).
-int classify_directive(DefineTable &table, std::string_view statement, bool active, int *code);
+[[nodiscard]] int classify_directive(DefineTable &table, std::string_view statement, bool active, int *code);
 
 // The nesting of #ifdef/#ifndef blocks that the second pass works through.
 class ConditionalBlocks {

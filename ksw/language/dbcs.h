@@ -21,7 +21,7 @@ private:
 };
 
 // The code page in force on this thread.
-int code_page();
+[[nodiscard]] int code_page();
 
 // True when `c` starts a double-byte character in the code page in force.
 bool is_lead_byte(unsigned char c);

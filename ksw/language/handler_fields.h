@@ -29,7 +29,7 @@ constexpr size_t kWholeText = std::string::npos;
 // Reads the leading present fields of the argument text (fewer than `least`, at least 1, is
 // e003; at most `most`) and the first of them as one of `words` into the command's sub-mode
 // (e006 when it is none of them). `*count` is the number of fields read.
-int read_choice_fields(CompileArgs &args, int least, int most, std::initializer_list<std::string_view> words,
+[[nodiscard]] int read_choice_fields(CompileArgs &args, int least, int most, std::initializer_list<std::string_view> words,
                        std::vector<std::string> &fields, int *count);
 
 // Whether integer slot `slot` of `command` holds an ad[] index, read when the command runs.
@@ -37,7 +37,7 @@ inline bool slot_from_ad(const CommandRecord &command, int slot) { return (comma
 
 // For a constant in integer slot `slot`: 0 when it is one of `allowed`, else e004. A value that
 // comes from ad[] is checked when the command runs.
-int check_one_of(const CommandRecord &command, int slot, std::initializer_list<int32_t> allowed);
+[[nodiscard]] int check_one_of(const CommandRecord &command, int slot, std::initializer_list<int32_t> allowed);
 
 // Marks the register block that starts at integer slot `first_slot` and is `factor` times the
 // count in integer slot `count_slot` long, in `map`. A count that comes from ad[] marks an open

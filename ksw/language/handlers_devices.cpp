@@ -146,7 +146,7 @@ int compile_evr_adj2(CompileArgs &args) {
     CommandRecord &command = *args.command;
     std::vector<std::string> f;
     int count = 0;
-    split_present(args.text, 0, 5, f, &count);
+    if (const int rc = split_present(args.text, 0, 5, f, &count); rc != kOk) return rc;
     int i = 0;
     if (count > 0 && parse_choice(f[0], {"off", "on"}, &command.sub_mode) == kOk) {
         if (command.sub_mode == 1) block->item_flags |= 2;
@@ -296,7 +296,7 @@ int compile_rwfile(CompileArgs &args) {
     if (rc != kOk) return rc;
     command.ints[0] = access;
     command.ints[4] = access >= 2 ? 1 : 0;
-    split_args(args.text, 6, f);  // absent fields come back empty
+    (void)split_args(args.text, 6, f);  // absent fields come back empty, which is all this needs
     if (f[3].empty() && access >= 2) return kErrLackingArgument;
     command.ints[2] = kLastRegister;
     if (!f[3].empty() && (rc = parse_int_operand(args, f[3], 0, kLastRegister, 2)) != kOk) return rc;

@@ -320,7 +320,7 @@ int compile_okng(CompileArgs &args) {
 int compile_stopmode(CompileArgs &args) {
     CommandRecord &command = *args.command;
     std::vector<std::string> fields;
-    split_args(args.text, 2, fields);  // empty fields are allowed here
+    (void)split_args(args.text, 2, fields);  // empty or absent fields are allowed here
     command.ints[0] = command.ints[1] = -1;
     if (!fields[0].empty()) {
         if (const int rc = parse_choice(fields[0], {"ngs", "ste", "lin", "aut"}, &command.ints[0]); rc != kOk) return rc;

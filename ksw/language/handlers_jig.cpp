@@ -100,7 +100,7 @@ int compile_key(CompileArgs &args) {
 int compile_startsw(CompileArgs &args) {
     std::vector<std::string> f;
     int count = 0;
-    split_present(args.text, 0, 1, f, &count);
+    if (const int rc = split_present(args.text, 0, 1, f, &count); rc != kOk) return rc;
     if (count == 0) return kOk;
     int word = 0;
     if (const int rc = parse_choice(f[0], {"her", "cle"}, &word); rc != kOk) return rc;

@@ -184,7 +184,7 @@ int compile_counter_dc_logic(CompileArgs &args) {
     if (!has_channel(args)) return kErrNoChannel;
     std::vector<std::string> f;
     int count = 0;
-    split_present(args.text, 0, 1, f, &count);
+    if (const int rc = split_present(args.text, 0, 1, f, &count); rc != kOk) return rc;
     return count > 0 ? kErrTooManyParameters : kOk;
 }
 
@@ -194,7 +194,7 @@ int compile_counter_ttl(CompileArgs &args) {
     if (!has_channel(args)) return kErrNoChannel;
     std::vector<std::string> f;
     int count = 0;
-    split_present(args.text, 0, 1, f, &count);
+    if (const int rc = split_present(args.text, 0, 1, f, &count); rc != kOk) return rc;
     if (count == 0 || parse_choice(f[0], {"h", "l"}, &args.command->sub_mode) != kOk)
         args.command->sub_mode = -1;
     return kOk;

@@ -37,7 +37,7 @@ int four_positions(CompileArgs &args, const std::vector<std::string> &f, int fir
 int compile_cls(CompileArgs &args) {
     std::vector<std::string> f;
     int count = 0;
-    split_present(args.text, 0, 5, f, &count);
+    if (const int rc = split_present(args.text, 0, 5, f, &count); rc != kOk) return rc;
     if (count == 0) return kOk;
     if (count < 4) return kErrLackingArgument;
     if (count > 4) return kErrTooManyParameters;
@@ -69,7 +69,7 @@ int compile_beep(CompileArgs &args) {
     int count = 0;
     command.sub_mode = 1;
     command.reals[0] = 1.0;
-    split_present(args.text, 0, 2, f, &count);
+    if (const int rc = split_present(args.text, 0, 2, f, &count); rc != kOk) return rc;
     if (count == 0) return kOk;
     if (const int rc = parse_choice(f[0], {"off", "on", "wav"}, &command.sub_mode); rc != kOk) return rc;
     if (command.sub_mode == 2) {

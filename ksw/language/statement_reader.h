@@ -32,6 +32,6 @@ struct StatementReader {
 // a quote, brace or separator. Returns 0, -1 at the end of the file when nothing was
 // collected, e068 when the statement grows beyond 254 characters, or e107 when the file could
 // not be read (the file's error() says why).
-int read_statement(StatementReader &reader, std::string &out, int mode);
+[[nodiscard]] int read_statement(StatementReader &reader, std::string &out, int mode);
 
 }  // namespace ksw

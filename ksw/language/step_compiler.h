@@ -54,15 +54,15 @@ CompileResult compile_pass(CompileState &state, ProgramFile &intermediate);
 
 // Compiles one statement (blanks already removed). Returns 0, -1 for the end of the program,
 // or an error code. `statement` is replaced by its rewritten form when it was an assignment.
-int compile_line(CompileState &state, std::string &statement);
+[[nodiscard]] int compile_line(CompileState &state, std::string &statement);
 
 // Rewrites "ad[..]=...", "rd[..]=...", "ad[..]++", "sw[..]=..." and "fsw[..]=..." statements into
 // the command they stand for; other statements stay as they are. Returns 0 or an error code.
-int rewrite_assignment(std::string &statement);
+[[nodiscard]] int rewrite_assignment(std::string &statement);
 
 // Checks the brackets of an argument text that follows a keyword's "(": 0 when a ")" closes it
 // with nothing after it, e071 when text follows that ")", e070 when it is never closed.
-int check_brackets(std::string_view args);
+[[nodiscard]] int check_brackets(std::string_view args);
 
 // The s005 report text of a failed pass.
 std::string compile_error_report(const CompileResult &result);

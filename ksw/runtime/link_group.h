@@ -82,6 +82,6 @@ struct LinkGroup {
 // a member that is still running is resumed and waited for up to `link_wait_ms` (halted time
 // not counted). Returns 0 when all finished with exit code 0, a finished member's non-zero exit
 // code, e026 when a member did not answer in time, or e027 when the run was aborted.
-int run_member_cycles(RunGate &gate, LinkGroup &group, uint32_t link_wait_ms);
+[[nodiscard]] int run_member_cycles(RunGate &gate, LinkGroup &group, uint32_t link_wait_ms);
 
 }  // namespace ksw

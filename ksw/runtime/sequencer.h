@@ -22,14 +22,14 @@ constexpr int kStepReselected = -2;
 // Runs the steps from `start` to the end of its range (0 alone, 1..4999, 5000..5002,
 // 5003..5005 or 5006..5008). Returns -1 at the normal end of the range, 0 when a sub-routine
 // returns, or a positive error code.
-int run_steps(RunContext &context, int start);
+[[nodiscard]] int run_steps(RunContext &context, int start);
 
 // One pass over a step: its command list, or a whole link group when it heads one.
-int execute_step(RunContext &context, int step, const CommandRecord *first);
+[[nodiscard]] int execute_step(RunContext &context, int step, const CommandRecord *first);
 
 // Runs a step's command list: 0, an error, -1 when a handler asks to leave the order, or
 // kStepReselected.
-int run_command_list(RunContext &context, int step, const CommandRecord *first);
+[[nodiscard]] int run_command_list(RunContext &context, int step, const CommandRecord *first);
 
 // Prepares a step for a pass: not judged, counters 0, scale 1, offset 0, last value 1,
 // correction 0, the item's run fields cleared.
@@ -38,7 +38,7 @@ void reset_step(StepRunState &state);
 // The step that a move by `direction` from step `from` selects: the next existing step that is
 // not a link member, within 1..4999 or within the closing block (the other outcome's block is
 // passed over); `from` itself when there is none, when `from` is 0 or the direction 0.
-int next_selectable_step(const ProgramModel &program, int from, int direction);
+[[nodiscard]] int next_selectable_step(const ProgramModel &program, int from, int direction);
 
 // Moves the current step by `direction` (next_selectable_step); 0 only refreshes the display.
 // Returns 0 when the current step is 0 and the direction is not 0, else 1.

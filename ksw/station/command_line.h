@@ -28,6 +28,6 @@ std::vector<std::string> split_command_line(std::string_view command_line);
 // removed); "-" and a letter (either case) with an optional tail is a switch. An unknown letter,
 // or -V with a number outside -1..2, calls `open_help` with the help file and ends the
 // processing; switches already applied stay in force.
-int ParseCommandLine(Settings &s, std::string_view command_line, const OpenHelpFn &open_help);
+[[nodiscard]] int ParseCommandLine(Settings &s, std::string_view command_line, const OpenHelpFn &open_help);
 
 }  // namespace ksw

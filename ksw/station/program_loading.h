@@ -18,7 +18,7 @@ class Frontend;
 // on the system path). Missing: 0, files stay plain. Present but older than 0x100 or lacking a
 // function: the library is unloaded, "s022: ZELCODE.DLL is too old" is shown with the program
 // title as caption, and -1 is returned. Otherwise the file-access layer uses it and 1 is returned.
-int bind_coded_file_library(platform::DynamicLibrary &library, Frontend *frontend);
+[[nodiscard]] int bind_coded_file_library(platform::DynamicLibrary &library, Frontend *frontend);
 
 // Undoes a binding (shutdown): files are plain again and the library is unloaded.
 void unbind_coded_file_library(platform::DynamicLibrary &library);

@@ -22,7 +22,7 @@ int read_startup_settings(Frontend &frontend, const std::string &ini_path, std::
     reset_settings();
     Settings &s = settings();
     std::string message;
-    LoadRegistrySettings(s, &message);
+    (void)LoadRegistrySettings(s, &message);  // a missing value keeps its default; an unreadable file is in `message`
     if (!message.empty()) tell(frontend, message, kRegistryCaption);
     message.clear();
     if (!LoadIniSettings(s, ini_path, today, &message)) tell(frontend, message, kIniCaption);

@@ -22,13 +22,13 @@ std::string ini_settings_path(std::string_view start_directory, std::string_view
 // taken (and marked as the file's) only when its key gives four 16-bit addresses; the effective
 // port-access mode becomes DebugMode. A missing file changes nothing and gives 1. A file that
 // exists but cannot be read changes nothing, stores a message naming it in `message` and gives 0.
-int LoadIniSettings(Settings &s, const std::string &path, CalendarDate today, std::string *message);
+[[nodiscard]] int LoadIniSettings(Settings &s, const std::string &path, CalendarDate today, std::string *message);
 
 // Writes every key of the settings file at `path`, with `today` as Year/Month/Day, keeping every
 // other line of the file; port groups only when the file supplied them at start-up. Gives 1, or
 // 0 with the reason in `message` when the existing file cannot be read or the file cannot be
 // written (the file is then left as it was).
-int SaveIniSettings(const Settings &s, const std::string &path, CalendarDate today, std::string *message);
+[[nodiscard]] int SaveIniSettings(const Settings &s, const std::string &path, CalendarDate today, std::string *message);
 
 // The registry key of the settings: the root text of message 5000 followed by "System".
 std::string registry_settings_key();
@@ -39,11 +39,11 @@ std::string registry_settings_key();
 // registry, and must not hide the groups after it. A port text is taken only when it gives four
 // 16-bit addresses. Gives 1 only when all six were read.
 // When the registry file exists but cannot be read, stores a message naming it in `message`.
-int LoadRegistrySettings(Settings &s, std::string *message);
+[[nodiscard]] int LoadRegistrySettings(Settings &s, std::string *message);
 
 // Creates the key and writes "InhibitMenu", "Editor" (cut to 255 characters) and every port group that the settings file
 // did not supply. Gives 0 with the reason in `message` when the key cannot be created or a value
 // cannot be written, else 1.
-int SaveRegistrySettings(const Settings &s, std::string *message);
+[[nodiscard]] int SaveRegistrySettings(const Settings &s, std::string *message);
 
 }  // namespace ksw

@@ -54,10 +54,10 @@ const SymbolLookup *symbol_lookup();
 // holds the first operand when that was read, else it is unchanged, and *stop is where the
 // fault was found. `symbols` null means the process-wide lookup. The stop offset is also kept
 // for last_stop_position().
-int evaluate_expression(std::string_view text, double *value, size_t *stop,
+[[nodiscard]] int evaluate_expression(std::string_view text, double *value, size_t *stop,
                         const SymbolLookup *symbols = nullptr);
 // The same, keeping the stop offset only for last_stop_position().
-int evaluate_expression(std::string_view text, double *value);
+[[nodiscard]] int evaluate_expression(std::string_view text, double *value);
 
 // The stop offset of the most recent evaluate_expression of any thread.
 size_t last_stop_position();
@@ -66,12 +66,12 @@ size_t last_stop_position();
 // subtracted (so unsigned 32-bit forms read as negative numbers); outside minimum..maximum is
 // error 4 (nothing stored). Otherwise stores the value truncated toward zero and returns 0, or
 // 1 when the value had a fraction (the truncated value is stored all the same).
-int parse_int_arg(std::string_view text, int32_t *value, int32_t minimum, int32_t maximum);
+[[nodiscard]] int parse_int_arg(std::string_view text, int32_t *value, int32_t minimum, int32_t maximum);
 
 // Evaluates `text` as an unsigned 32-bit argument: a negative value has 4294967296 added; still
 // negative, or above 4294967295, is error 2 (nothing stored). Otherwise stores the truncated
 // value and returns 0, or 1 when the value had a fraction (the value is stored all the same).
-int parse_uint_arg(std::string_view text, uint32_t *value);
+[[nodiscard]] int parse_uint_arg(std::string_view text, uint32_t *value);
 
 // A double as the signed 32-bit integer the integer operators work on: truncated toward zero,
 // then taken modulo 2^32 when outside the 32-bit range; NaN and infinities give 0.

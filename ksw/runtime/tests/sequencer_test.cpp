@@ -152,25 +152,25 @@ TEST_F(Sequencer, CheckCountsConsecutiveOrAccumulatedOks) {
     CommandRecord &check = command(1, kRowCheck, 1, {0});  // check(ad,0)
     context.current_step = 1;
     reset_step(s);
-    run_check(context, check);
-    run_check(context, check);
+    EXPECT_EQ(run_check(context, check), kOk);
+    EXPECT_EQ(run_check(context, check), kOk);
     (*registers.ad)[0] = 21;
-    run_check(context, check);
+    EXPECT_EQ(run_check(context, check), kOk);
     EXPECT_EQ(context.last_limit_direction, 1);
     EXPECT_EQ(s.judgement, 1);
     EXPECT_EQ(s.ok_counter, 0);  // "ad" needs consecutive OKs
     (*registers.ad)[0] = 20;     // the upper limit itself is OK
     reset_step(s);
     check.sub_mode = 3;          // "aad": OKs accumulate
-    run_check(context, check);
-    run_check(context, check);
+    EXPECT_EQ(run_check(context, check), kOk);
+    EXPECT_EQ(run_check(context, check), kOk);
     (*registers.ad)[0] = 9;
     record.ng_threshold = 2;
-    run_check(context, check);
+    EXPECT_EQ(run_check(context, check), kOk);
     EXPECT_EQ(context.last_limit_direction, -1);
     EXPECT_EQ(s.judgement, -1);
     (*registers.ad)[0] = 12;
-    run_check(context, check);
+    EXPECT_EQ(run_check(context, check), kOk);
     EXPECT_EQ(s.judgement, 0);
     EXPECT_EQ(s.ok_tally, 1);
 }

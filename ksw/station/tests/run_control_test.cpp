@@ -175,5 +175,116 @@ TEST_F(RunControlTest, EnterDuringARunGoesToTheKeyBuffer) {
     EXPECT_EQ(rd(7), 1.0);
 }
 
+// +/- while the program halted the run choose the step it goes on with: the halted sequencer
+// takes the choice when it is resumed, and nothing of the old step runs under the new number.
+TEST_F(RunControlTest, StepSelectedWhileHaltedRunsInsteadOfTheOneItHaltedBefore) {
+    for (int n = 1; n <= 3; ++n) {
+        step(n);
+        count_into(n, n);
+    }
+    context.set_run_mode(kRunStep);
+    start();
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->on_operator_key(kVkReturn);
+    ASSERT_TRUE(pump_until_parked());
+    ASSERT_EQ(control->state(), kStateHaltedByProgram);
+    EXPECT_EQ(context.status.step.load(), 1);
+    control->on_operator_key(kVkAdd);
+    control->on_operator_key(kVkAdd);
+    EXPECT_EQ(context.status.step.load(), 3);  // shown at once, while still halted
+    control->on_operator_key(kVkSubtract);
+    control->on_operator_key(kVkAdd);
+    control->on_operator_key(kVkAdd);  // past the last step: stays at 3
+    EXPECT_EQ(context.status.step.load(), 3);
+    control->on_operator_key(kVkReturn);
+    ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_EQ(rd(1), 0.0);
+    EXPECT_EQ(rd(2), 0.0);
+    EXPECT_EQ(rd(3), 1.0);
+}
+
+TEST_F(RunControlTest, InLineModeAStepSelectedBetweenCommandsDropsTheRestOfTheOldStep) {
+    step(1);
+    count_into(1, 1);
+    count_into(1, 1);
+    step(2);
+    count_into(2, 2);
+    context.set_run_mode(kRunLine);
+    start();
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->on_operator_key(kVkReturn);
+    ASSERT_TRUE(pump_until_parked());  // before step 1's first command
+    control->on_operator_key(kVkReturn);
+    console->pump([&] { return context.gate.parked_threads() == 0; }, 10000);
+    ASSERT_TRUE(pump_until_parked());  // before its second command
+    EXPECT_EQ(rd(1), 1.0);
+    control->on_operator_key(kVkAdd);
+    control->on_operator_key(kVkReturn);
+    for (int i = 0; i < 4 && control->state() != kStateReady; ++i) {
+        console->pump([&] { return context.gate.parked_threads() == 1 || control->state() == kStateReady; }, 10000);
+        if (control->state() == kStateHaltedByProgram) control->on_operator_key(kVkReturn);
+    }
+    ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_EQ(rd(1), 1.0);  // the second command of step 1 never ran
+    EXPECT_EQ(rd(2), 1.0);
+}
+
+// Space and Tab pressed while the sequencer runs reach it as requests; under the thread checker
+// this also shows that no field is shared without synchronisation.
+TEST_F(RunControlTest, RunModeAndRecordingChangesDuringARunAreTakenAtCheckpoints) {
+    step(1);
+    wait_in(1, 0.002);
+    command(1, kRowRjump, 11, {0});  // rjump(0): this step again, for ever
+    start();
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->on_operator_key(kVkReturn);
+    for (int i = 0; i < 25; ++i) {
+        control->on_operator_key(kVkSpace);
+        control->on_operator_key(kVkTab);
+        console->pump([] { return false; }, 2);
+    }
+    EXPECT_EQ(control->run_mode(), (25 % 4));
+    EXPECT_FALSE(control->file_recording());
+    control->on_operator_key(kVkEscape);
+    control->abort_run(true);
+    ASSERT_TRUE(pump_until(kStateReady));
+    // The sequencer ended; what it holds is what the operator chose.
+    EXPECT_EQ(context.run_mode, 25 % 4);
+    EXPECT_FALSE(context.file_recording);
+    EXPECT_EQ(control->last_result(), kErrBreakedByUser);
+}
+
+// The run asks the main window to halt (a send), but the main thread has stopped listening:
+// closing the station must still end the sequencer instead of waiting for it for ever.
+TEST_F(RunControlTest, ClosingWhileTheSequencerWaitsInASendEndsCleanly) {
+    step(1);
+    count_into(1, 1);
+    context.set_run_mode(kRunStep);
+    start();
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->on_operator_key(kVkReturn);
+    platform::sleep_ms(20);  // the sequencer now waits in its halt request; nobody pumps
+    control.reset();          // joins the sequencer
+    EXPECT_EQ(rd(1), 0.0);
+}
+
+// A failing closing step is reported in a box: the sequencer sends the question, the main
+// thread shows it.
+TEST_F(RunControlTest, AFailingClosingStepIsShownByTheMainThread) {
+    step(1);
+    step(5006);
+    command(5006, kRowRjump, 11, {65535 - 5006});  // back to step 0: refused with e004
+    start();
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->on_operator_key(kVkReturn);
+    ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_NE(printed().find("[KSW.exe - ERROR] STEP5006S:e004"), std::string::npos) << printed();
+}
+
 }  // namespace
 }  // namespace ksw

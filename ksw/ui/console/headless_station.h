@@ -13,7 +13,7 @@ namespace ksw {
 enum HeadlessExit : int { kExitOk = 0, kExitNg = 1, kExitNotLoaded = 2, kExitStartupFailed = 3 };
 
 // Runs the station on the settings already read; returns the exit code.
-int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options);
+[[nodiscard]] int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options);
 
 // Prints the registers of `ranges`, one per line ("ad[5]=65535", "rd[1]=2.5" with %.17g).
 std::string dump_registers(const std::vector<DumpRange> &ranges);
