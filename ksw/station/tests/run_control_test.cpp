@@ -222,8 +222,13 @@ TEST_F(RunControlTest, InLineModeAStepSelectedBetweenCommandsDropsTheRestOfTheOl
     EXPECT_EQ(rd(1), 1.0);
     control->on_operator_key(kVkAdd);
     control->on_operator_key(kVkReturn);
-    for (int i = 0; i < 4 && control->state() != kStateReady; ++i) {
-        console->pump([&] { return context.gate.parked_threads() == 1 || control->state() == kStateReady; }, 10000);
+    // Enter at every further halt, until the run has ended.
+    for (int i = 0; i < 8 && control->state() != kStateReady; ++i) {
+        console->pump([&] { return context.gate.parked_threads() == 0 || control->state() == kStateReady; }, 10000);
+        console->pump([&] {
+            return (control->state() == kStateHaltedByProgram && context.gate.parked_threads() == 1) ||
+                   (control->state() == kStateReady && !control->sequencer_running());
+        }, 10000);
         if (control->state() == kStateHaltedByProgram) control->on_operator_key(kVkReturn);
     }
     ASSERT_TRUE(pump_until(kStateReady));
