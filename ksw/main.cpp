@@ -6,6 +6,7 @@
 
 #include "comkit32.h"
 #include "platform/files.h"
+#include "platform/signals.h"
 #include "model/program_model.h"
 #include "station/program_loading.h"
 #include "station/settings_startup.h"
@@ -90,10 +91,21 @@ int main(int argc, char **argv) {
     console.interactive = ksw::platform::stdin_is_terminal();  // a terminal answers questions itself
     console.verbose = options.verbose;
     ksw::ConsoleFrontend frontend(console);
+    // SIGINT, SIGTERM and SIGHUP close the station as its close command does: the watcher only
+    // posts the request; the main thread ends the run, saves the settings and removes its files.
+    ksw::platform::TerminationSignals signals;
+    std::string signal_error;
+    if (!signals.start([&frontend](int) { frontend.post(ksw::WindowMessage{ksw::kMsgCloseRequest, 0, 0, {}}); },
+                       &signal_error))
+        std::fprintf(stderr, "ksw: %s\n", signal_error.c_str());
     const std::string ini_path = ksw::ini_settings_path(start_directory());
-    if (options.check) return check_program(frontend, ini_path, options);
+    if (options.check) {
+        const int checked = check_program(frontend, ini_path, options);
+        return signals.received() ? ksw::platform::exit_status_for_signal(signals.received()) : checked;
+    }
     (void)ksw::read_startup_settings(frontend, ini_path, options.command_line(), ksw::today_local());
     const int exit_code = ksw::run_headless_station(frontend, options);
     (void)ksw::save_settings_stores(frontend, ini_path, ksw::today_local());  // a failure was shown
-    return exit_code;
+    signals.stop();
+    return signals.received() ? ksw::platform::exit_status_for_signal(signals.received()) : exit_code;
 }

@@ -249,7 +249,7 @@ int compile_limit(CompileArgs &args) {
     if (const int rc = parse_int_operand(args, fields[1], -1, kIntMax, 0); rc != kOk) return rc;
     if (!(command.mask & kMaskRealSlot(0))) {
         const double seconds = command.reals[0];
-        if (std::round(seconds) > kIntMax) return kErrOutOfRange;
+        if (!std::isfinite(seconds) || std::round(seconds) > kIntMax) return kErrOutOfRange;
         args.step->time_limit = seconds < 0 ? -1 : static_cast<int32_t>(std::round(seconds));
     }
     if (!(command.mask & kMaskIntSlot(0))) {
@@ -358,7 +358,10 @@ int compile_wait(CompileArgs &args) {
         return kOk;
     }
     command.reals[0] = 0;
-    if (parse_choice(fields[0], {"set", "dum"}, &command.sub_mode) != kOk) return number;
+    // A word that is neither a number (nor a defined symbol) nor a choice is an invalid mode;
+    // a text that begins like a number keeps the number's own error.
+    const bool word = !fields[0].empty() && ((fields[0][0] | 0x20) >= 'a' && (fields[0][0] | 0x20) <= 'z');
+    if (const int rc = parse_choice(fields[0], {"set", "dum"}, &command.sub_mode); rc != kOk) return word ? rc : number;
     if (command.sub_mode == 1) return kOk;
     if (const int rc = split_args(args.text, 2, fields); rc != kOk) return rc;
     return parse_real_operand(args, fields[1], 0);

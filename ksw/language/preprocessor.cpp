@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "language/arguments.h"
+#include "language/dbcs.h"
 #include "language/statement_reader.h"
 #include "resources/error_codes.h"
 #include "resources/format.h"
@@ -150,8 +151,15 @@ int handle_statement(Preprocessor &pp, ProgramFile &file, StatementReader &reade
                      bool *failed) {
     pp.expansion.clear();
     if (starts_with_word(statement, "#include")) {
+        // "\\" separates folders in an include name (programs written on other systems use it),
+        // so it is no escape here.
+        std::string rest = statement.substr(8);
+        for (size_t i = 0; i < rest.size(); ++i) {
+            if (is_lead_byte(static_cast<unsigned char>(rest[i]))) ++i;  // its trail byte stays
+            else if (rest[i] == '\\') rest[i] = '/';
+        }
         std::string name;
-        if (const int rc = directive_name(std::string_view(statement).substr(8), &name); rc != kOk) return rc;
+        if (const int rc = directive_name(rest, &name); rc != kOk) return rc;
         if (++pp.include_depth > kMaxIncludeDepth) {
             --pp.include_depth;
             fail(pp, kErrIncludeTooDeep, std::string(message_text(kErrIncludeTooDeep)));

@@ -297,7 +297,9 @@ int run_check(RunContext &context, const CommandRecord &command) {
     }
     step.last_value = judged;
     context.last_judged_value = judged;
-    count_result(record, step, good, mode == 1 || mode == 2 || mode == 5);
+    // "ad" and "rd" (sub-modes 1, 2) need consecutive OKs; "aad", "ard" and the single-value
+    // form (5) let them accumulate.
+    count_result(record, step, good, mode == 1 || mode == 2);
     return kOk;
 }
 
@@ -308,7 +310,7 @@ int run_limit(RunContext &context, const CommandRecord &command) {
     double seconds = 0;
     if (const int rc = int_operand(context, command, 0, &count); rc != kOk) return rc;
     if (const int rc = real_operand(context, command, 0, &seconds); rc != kOk) return rc;
-    if (count == 0) return kErrOutOfRange;
+    if (count == 0 || !std::isfinite(seconds)) return kErrOutOfRange;
     step.repetition_count = count;
     if (seconds < 0) {
         step.time_limit = -1;

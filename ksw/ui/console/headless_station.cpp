@@ -68,6 +68,12 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     bool closing = false;
     control.on_close_request = [&closing] { closing = true; };
     frontend.set_message_handler([&](const WindowMessage &message) -> intptr_t {
+        // A close request (a termination signal): the run is left as the window's close
+        // leaves it, aborted without its closing steps, and the station ends.
+        if (message.id == kMsgCloseRequest) {
+            closing = true;
+            return 1;
+        }
         const intptr_t handled = control.handle_message(message);
         // Nobody presses Enter after a halt the program asked for: go on at once.
         if ((message.id == kMsgCommand || message.id == kMsgPostedCommand) && message.wparam == kHaltCommand)

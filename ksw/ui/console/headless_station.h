@@ -12,7 +12,9 @@ namespace ksw {
 // Exit codes of a headless run.
 enum HeadlessExit : int { kExitOk = 0, kExitNg = 1, kExitNotLoaded = 2, kExitStartupFailed = 3 };
 
-// Runs the station on the settings already read; returns the exit code.
+// Runs the station on the settings already read; returns the exit code. A close request
+// (kMsgCloseRequest, posted when a termination signal arrives) ends it at once: a run still
+// going is aborted without its closing steps.
 [[nodiscard]] int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options);
 
 // Prints the registers of `ranges`, one per line ("ad[5]=65535", "rd[1]=2.5" with %.17g).
