@@ -211,7 +211,10 @@ TEST_F(Handlers, RunModeTimerWaitAndSwitches) {
     EXPECT_EQ(error_of("stopmode(x)\n"), kErrInvalidMode);
     EXPECT_EQ(error_of("timer(wri)\n"), kErrLackingArgument);
     EXPECT_EQ(error_of("wait(set)\n"), kErrLackingArgument);
-    EXPECT_NE(error_of("wait(later)\n"), 0);
+    // A word that is neither a number nor a choice is an invalid mode, as for check(.
+    EXPECT_EQ(error_of("wait(later)\n"), kErrInvalidMode);
+    EXPECT_EQ(error_of("wait(xx)\n"), kErrInvalidMode);
+    EXPECT_EQ(error_of("check(abc)\n"), kErrInvalidMode);
     EXPECT_EQ(commands("setsw(on,1,2)\nsw[3]=off\nsetsw(on,1,2,3,4,5,6,7,8)\nsetfsw(reset,2,15)\nsetsw(rea,0,9)\n"
                        "setsw(rem,511,rd[2])\nsw[31]=ad[4]\n"),
               "0 setsw( sub=1 ints=1,2,-1,-1,-1,-1,-1,-1\n"

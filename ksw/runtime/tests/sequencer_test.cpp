@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "model/command_row.h"
 #include "runtime/run_handlers.h"
 #include "model/program_model.h"
@@ -197,6 +199,40 @@ TEST_F(Sequencer, SelectStepSkipsLinkMembersAndTheOtherClosingBlock) {
     context.current_step = 0;
     EXPECT_EQ(select_step(context, 1), 0);
     EXPECT_EQ(context.current_step, 0);
+}
+
+// check(value, n): good, good, bad, good reaches a threshold of 3, since the single-value form
+// lets its OKs accumulate.
+TEST_F(Sequencer, TheSingleValueCheckLetsItsOksAccumulate) {
+    StepRecord &record = step(1, kModeCheck);
+    record.ok_threshold = 3;
+    record.ng_threshold = 5;
+    CommandRecord &check = command(1, kRowCheck, 5, {0, 7});  // check(7, 0)
+    context.current_step = 1;
+    StepRunState &s = context.steps[1];
+    reset_step(s);
+    for (const uint16_t v : {7, 7, 8, 7}) {
+        (*registers.ad)[0] = v;
+        ASSERT_EQ(run_check(context, check), kOk);
+    }
+    EXPECT_EQ(s.judgement, kJudgedOk);
+    EXPECT_EQ(s.ok_counter, 3);
+    EXPECT_EQ(s.ng_counter, 1);
+}
+
+// A time limit read from a register that holds no number is refused, never cast.
+TEST_F(Sequencer, ALimitFromANonFiniteRegisterIsOutOfRange) {
+    step(1);
+    CommandRecord &limit = command(1, kRowLimit, 0, {1}, {5});  // limit(rd[5], 1)
+    limit.mask = kMaskRealSlot(0);
+    context.current_step = 1;
+    for (const double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+        (*registers.rd)[5] = bad;
+        EXPECT_EQ(run_limit(context, limit), kErrOutOfRange);
+    }
+    (*registers.rd)[5] = 0.25;
+    EXPECT_EQ(run_limit(context, limit), kOk);
+    EXPECT_EQ(context.steps[1].time_limit, 250);
 }
 
 }  // namespace
