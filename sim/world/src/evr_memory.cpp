@@ -1,5 +1,7 @@
 #include "evr_memory.h"
 
+#include "files.h"
+
 namespace jigsim {
 namespace {
 
@@ -65,23 +67,16 @@ bool read_dump_line(std::string_view line, std::vector<uint16_t> *cells, std::st
 }  // namespace
 
 bool read_page_dump(std::string_view text, std::vector<uint16_t> *cells, std::string *error) {
-    int line_no = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++line_no;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.size() < kShortestLine) return true;
+    bool bad = false;
+    for_each_line(text, [&](int line_no, std::string_view line) {
+        if (line.size() < kShortestLine) return false;  // the end of the dump
         std::string why;
-        if (!read_dump_line(line, cells, &why)) {
-            *error = "line " + std::to_string(line_no) + ": " + why;
-            return false;
-        }
-    }
-    return true;
+        if (read_dump_line(line, cells, &why)) return true;
+        *error = "line " + std::to_string(line_no) + ": " + why;
+        bad = true;
+        return false;
+    });
+    return !bad;
 }
 
 }  // namespace jigsim

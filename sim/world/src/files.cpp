@@ -15,23 +15,32 @@ std::string reason(const std::string &what, const std::string &path, int err) {
     return what + " " + path + ": " + (text ? text : "error " + std::to_string(err));
 }
 
+// Opens `path` with `flags` and makes sure it is a regular file; -1 with the reason otherwise.
+// O_NONBLOCK keeps a FIFO from waiting for its other end (a reader opening for writing fails with
+// ENXIO, a reader opening for reading is refused as not a regular file).
+int open_regular(const std::string &path, int flags, const char *what, std::string *error) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+    if (fd < 0) {
+        *error = reason(std::string("cannot ") + what, path, errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *error = std::string("cannot ") + what + " " + path + ": not a regular file";
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 bool read_small_file(const std::string &path, size_t max_bytes, std::string *out, std::string *error) {
     out->clear();
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below anyway.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        *error = reason("cannot open", path, errno);
-        return false;
-    }
+    const int fd = open_regular(path, O_RDONLY, "read", error);
+    if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        *error = "cannot read " + path + ": not a regular file";
-        ::close(fd);
-        return false;
-    }
-    if (static_cast<unsigned long long>(st.st_size) > max_bytes) {
+    if (::fstat(fd, &st) != 0 || static_cast<unsigned long long>(st.st_size) > max_bytes) {
         *error = "cannot read " + path + ": larger than " + std::to_string(max_bytes) + " bytes";
         ::close(fd);
         return false;
@@ -66,18 +75,8 @@ std::string path_beside(const std::string &base_file, const std::string &name) {
 
 bool OutputFile::open(const std::string &path, std::string *error) {
     close(nullptr);
-    // O_NONBLOCK makes a FIFO without a reader fail (ENXIO) instead of waiting for one.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
-    if (fd < 0) {
-        *error = reason("cannot create", path, errno);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        *error = "cannot write " + path + ": not a regular file";
-        ::close(fd);
-        return false;
-    }
+    const int fd = open_regular(path, O_WRONLY | O_CREAT | O_TRUNC, "write", error);
+    if (fd < 0) return false;
     file_ = ::fdopen(fd, "w");
     if (!file_) {
         *error = reason("cannot write", path, errno);

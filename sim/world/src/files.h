@@ -10,6 +10,22 @@
 
 namespace jigsim {
 
+// Calls `f(line_no, line)` for each line of `text` (numbered from 1, its LF or CR LF removed)
+// until `f` returns false. Returns false when `f` stopped early.
+template <typename F>
+bool for_each_line(std::string_view text, F f) {
+    int line_no = 0;
+    for (size_t pos = 0; pos < text.size();) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!f(++line_no, line)) return false;
+    }
+    return true;
+}
+
 // Reads the whole regular file at `path` when it holds at most `max_bytes`. On failure stores the
 // reason (missing, not a regular file, too large, read error) in `error` and returns false.
 bool read_small_file(const std::string &path, size_t max_bytes, std::string *out, std::string *error);

@@ -1,5 +1,7 @@
 #include "scenario.h"
 
+#include "files.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -68,18 +70,10 @@ void Scenario::parse(std::string_view text) {
     repeated_.clear();
     std::string section;
     bool in_section = false;  // keys before the first header, and in repeated sections, are ignored
-    int line_no = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view raw = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++line_no;
-        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    for_each_line(text, [&](int line_no, std::string_view raw) {
         raw = raw.substr(0, raw.find('\0'));
         const std::string_view body = trim(raw);
-        if (body.empty() || body.front() == ';') continue;
+        if (body.empty() || body.front() == ';') return true;
         if (body.front() == '[') {
             const size_t close = body.find(']');
             section = std::string(trim(body.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
@@ -88,17 +82,18 @@ void Scenario::parse(std::string_view text) {
                 if (same_name(seen, section)) in_section = false;
             if (in_section) sections_.push_back(section);
             else repeated_.push_back(line_no);
-            continue;
+            return true;
         }
         const size_t eq = body.find('=');
-        if (!in_section || eq == std::string_view::npos) continue;
+        if (!in_section || eq == std::string_view::npos) return true;
         ScenarioEntry entry;
         entry.section = section;
         entry.key = std::string(trim(body.substr(0, eq)));
         entry.value = std::string(unquote(trim(body.substr(eq + 1))));
         entry.line = line_no;
         if (!entry.key.empty()) entries_.push_back(std::move(entry));
-    }
+        return true;
+    });
 }
 
 const ScenarioEntry *Scenario::find(std::string_view section, std::string_view key) const {

@@ -18,30 +18,21 @@ constexpr long kMostCounts = 1000000;
 
 // A samples file: one whole number a line, blank lines skipped.
 bool read_samples(const std::string &text, std::vector<int> *out, std::string *why) {
-    int line_no = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++line_no;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+    for_each_line(text, [&](int line_no, std::string_view line) {
         const size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos) continue;
+        if (first == std::string_view::npos) return true;
+        line = line.substr(first, line.find_last_not_of(" \t") - first + 1);
         long value = 0;
-        if (!parse_whole(std::string_view(line).substr(first), &value) || value < -kMostCounts || value > kMostCounts) {
-            *why = "line " + std::to_string(line_no) + ": \"" + line + "\" is not a count";
-            return false;
-        }
-        if (out->size() == kMostSamples) {
+        if (!parse_whole(line, &value) || value < -kMostCounts || value > kMostCounts)
+            *why = "line " + std::to_string(line_no) + ": \"" + std::string(line) + "\" is not a count";
+        else if (out->size() == kMostSamples)
             *why = "more than " + std::to_string(kMostSamples) + " samples";
-            return false;
-        }
-        out->push_back(static_cast<int>(value));
-    }
-    if (out->empty()) *why = "no samples";
-    return !out->empty();
+        else
+            out->push_back(static_cast<int>(value));
+        return why->empty();
+    });
+    if (why->empty() && out->empty()) *why = "no samples";
+    return why->empty();
 }
 
 void read_jig(ScenarioReader &r, WorldConfig *c) {
