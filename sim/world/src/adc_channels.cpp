@@ -40,7 +40,9 @@ int AdcChannels::sample(int channel, int range, const OutputPorts &ports, const 
         value = c.samples[at % c.samples.size()];
         at = (at + 1) % c.samples.size();
     }
-    if (c.has_evr) value += std::llround(c.per_step * evr.get(kRam, c.evr_cell));
+    if (c.has_evr) {  // bounded first: a huge per_step must not overflow the sum
+        value += std::llround(std::clamp(c.per_step * evr.get(kRam, c.evr_cell), -1e9, 1e9));
+    }
     if (c.noise > 0) value += noise(c.noise);
     return static_cast<int>(std::clamp<long long>(value, 0, kAdcMax));
 }
