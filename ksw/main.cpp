@@ -51,17 +51,17 @@ int check_program(ksw::Frontend &frontend, const std::string &ini_path, const ks
     ksw::apply_code_page(settings);
     ksw::ProgramModel &model = ksw::program_model();
     const ksw::ProgramCompilation result =
-        ksw::compile_program(settings.user_program, model, defines, ksw::load_options(settings, nullptr));
+        ksw::compile_station_program(settings.user_program, model, defines, settings, nullptr);
     ksw::unbind_coded_file_library(coded);
     for (const ksw::CompileNotice &notice : result.notices)
-        if (notice.text != result.report) std::printf("%s\n", notice.text.c_str());
+        if (notice.text != result.report) std::printf("%s\n", ksw::terminal_text(notice.text).c_str());
     if (result.loaded) {
         std::printf("compiled: %d steps\n", model.step_count());
         return 0;
     }
-    std::printf("%s\n", result.report.c_str());
+    std::printf("%s\n", ksw::terminal_text(result.report).c_str());
     if (!result.source_file.empty())
-        std::printf("at %s line %d\n", result.source_file.c_str(), result.source_line);
+        std::printf("at %s line %d\n", ksw::terminal_text(result.source_file).c_str(), result.source_line);
     return kExitNotLoaded;
 }
 

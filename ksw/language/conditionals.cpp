@@ -28,7 +28,12 @@ int classify_directive(DefineTable &table, std::string_view statement, bool acti
     return kDirectiveError;
 }
 
-int ConditionalBlocks::feed(int kind, bool *compile) {
+const std::string &ConditionalBlocks::open_statement() const {
+    static const std::string none;
+    return parts_.empty() ? none : parts_.back().statement;
+}
+
+int ConditionalBlocks::feed(int kind, bool *compile, int line, std::string_view statement) {
     *compile = false;
     switch (kind) {
     case kOrdinaryStatement:
@@ -38,7 +43,7 @@ int ConditionalBlocks::feed(int kind, bool *compile) {
     case kConditionFails: {
         const bool parent = active();
         const bool held = kind == kConditionHolds;
-        parts_.push_back(Part{parent && held, parent, held, false});
+        parts_.push_back(Part{parent && held, parent, held, false, line, std::string(statement)});
         return kOk;
     }
     case kDirectiveElse:

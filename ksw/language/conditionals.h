@@ -3,6 +3,7 @@
 // "#ifndef", "#else" and "#endif".
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,7 +32,12 @@ class ConditionalBlocks {
 public:
     // Feeds one classification; on success `*compile` says whether an ordinary statement is to
     // be compiled. Returns 0, e016 (#else or #endif outside a block) or e062 (a second #else).
-    int feed(int kind, bool *compile);
+    // `line` and `statement` say where the statement stands, so that a block left open can be
+    // named at the end.
+    int feed(int kind, bool *compile, int line = 0, std::string_view statement = {});
+    // The line and statement of the innermost block still open (0 and empty when none).
+    int open_line() const { return parts_.empty() ? 0 : parts_.back().line; }
+    const std::string &open_statement() const;
     // True when statements are compiled here.
     bool active() const { return parts_.empty() || parts_.back().active; }
     bool inside_block() const { return !parts_.empty(); }
@@ -45,6 +51,8 @@ private:
         bool parent_active;  // the enclosing part was active when the block opened
         bool held;           // the block's condition held
         bool in_else;
+        int line;
+        std::string statement;
     };
     std::vector<Part> parts_;
 };

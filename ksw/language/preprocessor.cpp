@@ -162,11 +162,13 @@ int handle_statement(Preprocessor &pp, ProgramFile &file, StatementReader &reade
         if (const int rc = directive_name(rest, &name); rc != kOk) return rc;
         if (++pp.include_depth > kMaxIncludeDepth) {
             --pp.include_depth;
-            fail(pp, kErrIncludeTooDeep, std::string(message_text(kErrIncludeTooDeep)));
-            *failed = true;
-            return kErrIncludeTooDeep;
+            return kErrIncludeTooDeep;  // reported with the file, line and statement of this #include
         }
         if (!include_file(pp, file, name)) {
+            if (pp.failed_file.empty()) {  // the innermost #include that failed
+                pp.failed_file = pp.files[static_cast<size_t>(file_index)];
+                pp.failed_line = reader.statement_line;
+            }
             *failed = true;
             return kErrOpenFile;
         }
@@ -229,6 +231,8 @@ bool preprocess_program(Preprocessor &pp, const std::string &main_file) {
     pp.line_map.clear();
     pp.report.clear();
     pp.error_code = 0;
+    pp.failed_file.clear();
+    pp.failed_line = 0;
     pp.macros.clear();
     pp.macros.reserve(64);
     pp.macro_index.clear();

@@ -41,6 +41,8 @@ struct Preprocessor {
     std::vector<SourceLine> line_map;   // one entry per line written
     std::string report;                 // the text of the failure report, empty on success
     int error_code = 0;                 // the code that failed the pass (0 for open failures)
+    std::string failed_file;            // an #include that failed: the file and line it stands in
+    int failed_line = 0;
 
     // Work state of one pass.
     std::vector<MacroEntry> macros;

@@ -112,6 +112,8 @@ ProgramCompilation compile_program(const std::string &path, ProgramModel &model,
             report_temp_failure(out, intermediate.path(), intermediate.file.error());
         } else {
             out.report = pp.report;
+            out.source_file = pp.failed_file;
+            out.source_line = pp.failed_line;
             notice(out, out.report, "MACRO");
         }
         return out;

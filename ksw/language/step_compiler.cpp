@@ -1,5 +1,8 @@
 #include "language/step_compiler.h"
 
+#include <cmath>
+#include <cstdlib>
+
 #include "language/arguments.h"
 #include "language/dbcs.h"
 #include "language/program_build.h"
@@ -46,9 +49,22 @@ int compile_label(CompileState &state, std::string_view args) {
     if (relative) ++i;
     if (i >= args.size() || !is_digit(args[i])) return kErrLackingArgument;
     long long value = 0;
+    const size_t digits = i;
     while (i < args.size() && is_digit(args[i])) {
         if (value < 100000000) value = value * 10 + (args[i] - '0');
         ++i;
+    }
+    // A number written with a point or an exponent ("step 1e308") is judged as a number: far
+    // out of range, or not a whole step number.
+    if (i < args.size() && (args[i] == '.' || args[i] == 'e' || args[i] == 'E')) {
+        const std::string number(args.substr(digits));
+        char *end = nullptr;
+        const double v = std::strtod(number.c_str(), &end);
+        if (end == number.c_str()) return kErrWrongStyle;
+        if (!(v >= 0 && v <= kLastStep)) return kErrStepOutOfRange;
+        if (v != std::floor(v)) return kErrWrongStyle;
+        value = static_cast<long long>(v);
+        i = digits + static_cast<size_t>(end - number.c_str());
     }
     if (negative) value = -value;
     long long number = relative ? state.label_base + value : value;
@@ -210,7 +226,7 @@ CompileResult compile_pass(CompileState &state, ProgramFile &intermediate) {
             break;
         }
         bool compile = false;
-        if ((rc = state.blocks.feed(kind, &compile)) != kOk) break;
+        if ((rc = state.blocks.feed(kind, &compile, reader.statement_line, statement)) != kOk) break;
         if (!compile) continue;
         rc = compile_line(state, statement);
         if (rc == -1) {
@@ -223,7 +239,11 @@ CompileResult compile_pass(CompileState &state, ProgramFile &intermediate) {
     result.step = state.reported_step;
     result.command_count = state.command_count;
     result.statement = statement;
-    if (rc != kOk && state.item_failed) {
+    if (rc == kErrMissingEndif && state.blocks.open_line() > 0) {
+        // Named by the block that was never closed.
+        result.statement = state.blocks.open_statement();
+        result.line = state.blocks.open_line();
+    } else if (rc != kOk && state.item_failed) {
         result.command_count = state.item_command_count;
         result.statement = state.item_statement;
         result.line = state.item_line;

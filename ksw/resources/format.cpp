@@ -1,5 +1,6 @@
 #include "resources/format.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace ksw {
@@ -25,6 +26,11 @@ void append_conversion(std::string &out, const std::string &spec, char conversio
     case 'f': case 'e': case 'g': case 'E': case 'G':
         if (arg->kind == FormatArg::kInt) {
             n = std::snprintf(buf, sizeof buf, (spec + conversion).c_str(), static_cast<double>(arg->integer));
+        } else if (arg->kind == FormatArg::kReal && std::isnan(arg->real)) {
+            // "NaN" whatever its sign bit, in the field the number would have taken.
+            std::string field = spec;
+            if (const size_t dot = field.find('.'); dot != std::string::npos) field.erase(dot);
+            n = std::snprintf(buf, sizeof buf, (field + 's').c_str(), "NaN");
         } else if (arg->kind == FormatArg::kReal) {
             n = std::snprintf(buf, sizeof buf, (spec + conversion).c_str(), arg->real);
         }

@@ -170,7 +170,9 @@ int ParseCommandLine(Settings &s, std::string_view command_line, const OpenHelpF
     for (const std::string &token : split_command_line(command_line)) {
         if (token.front() == ';') return kCommandLineDone;
         if (token.front() != '-') {
-            s.user_program = std::string(unquote(token).substr(0, kPathTextLimit));
+            // Kept whole: a path cut at the limit could name another file. The load refuses a
+            // path that is too long.
+            s.user_program = std::string(unquote(token));
             continue;
         }
         if (!apply_switch(s, token)) {

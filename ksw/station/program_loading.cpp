@@ -3,6 +3,7 @@
 #include "commands/commands.h"
 #include "language/file_access.h"
 #include "platform/files.h"
+#include "resources/format.h"
 #include "resources/messages.h"
 #include "model/frontend.h"
 #include "station/message_box.h"
@@ -66,10 +67,23 @@ void show_compile_notices(const ProgramCompilation &compilation, Frontend *front
     }
 }
 
+ProgramCompilation compile_station_program(const std::string &path, ProgramModel &model, DefineTable &defines,
+                                           const Settings &settings, Frontend *frontend) {
+    if (path.size() > kPathTextLimit) {
+        ProgramCompilation refused;
+        refused.failed_stage = CompileStage::kFirstPass;
+        refused.report = format_text(message_text(kMsgCantOpenFile), {path}) + "\n(the path is longer than " +
+                         std::to_string(kPathTextLimit) + " characters)";
+        refused.notices.push_back(CompileNotice{refused.report, "MACRO", false});
+        return refused;
+    }
+    return compile_program(path, model, defines, load_options(settings, frontend));
+}
+
 bool load_program(const std::string &path, ProgramModel &model, DefineTable &defines, const Settings &settings,
                   Frontend *frontend, ProgramCompilation *outcome) {
     if (frontend) frontend->set_status_text(kPaneRunMode, platform::file_name_of(path));
-    ProgramCompilation result = compile_program(path, model, defines, load_options(settings, frontend));
+    ProgramCompilation result = compile_station_program(path, model, defines, settings, frontend);
     show_compile_notices(result, frontend);
     const bool loaded = result.loaded;
     if (outcome) *outcome = std::move(result);

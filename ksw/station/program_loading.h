@@ -36,6 +36,11 @@ void apply_code_page(const Settings &settings);
 // shows the progress.
 CompileOptions load_options(const Settings &settings, Frontend *frontend);
 
+// Compiles `path` as a load does (load_options) without showing anything; a path longer than
+// the station's limit is refused with s007 and the reason, never cut.
+ProgramCompilation compile_station_program(const std::string &path, ProgramModel &model, DefineTable &defines,
+                                           const Settings &settings, Frontend *frontend);
+
 // Shows what a compile had to say, in order, through `frontend` (nothing without one).
 void show_compile_notices(const ProgramCompilation &compilation, Frontend *frontend);
 

@@ -93,7 +93,8 @@ TEST(Robustness, FoldersFifosAndDevicesAreNoProgramFiles) {
         run = run_ksw(dir, "--check main.ks");
         EXPECT_EQ(run.exit_code, 2) << include;
         const std::string reason = include == "folder.ks" ? "is a folder" : "is not a regular file";
-        EXPECT_EQ(run.output, "s007: [" + include + "]\nCan't open file\n(" + reason + ")\n") << include;
+        EXPECT_EQ(run.output, "s007: [" + include + "]\nCan't open file\n(" + reason + ")\nat main.ks line 3\n")
+            << include;
     }
     EXPECT_TRUE(no_intermediate_files(dir));
 }
@@ -106,6 +107,29 @@ TEST(Robustness, AnIncludeWithABackslashSeparatorOpensTheFileInTheSubfolder) {
     const auto run = run_ksw(dir, "--check main.ks");
     EXPECT_EQ(run.exit_code, 0) << run.output;
     EXPECT_EQ(run.output, "compiled: 2 steps\n");
+}
+
+// The reports say what and where: a path too long is refused, never cut; an #ifdef left open is
+// named by its own line; a statement's control bytes reach the terminal escaped; a label written
+// as a huge number is out of range.
+TEST(Robustness, ReportsNameWhatAndWhere) {
+    TempDir dir;
+    auto run = run_ksw(dir, "--check " + std::string(300, 'p') + ".ks");
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.output.find("(the path is longer than 255 characters)"), std::string::npos) << run.output;
+
+    write_text(dir.file("open.ks"), "step 1\nno_operation\n#ifdef NEVER\nstep 2\nno_operation\n");
+    run = run_ksw(dir, "--check open.ks");
+    EXPECT_EQ(run.output, "s005: Compile error\nStep 1 - 1\n[#ifdefNEVER]\ne015: Missing #endif\nat open.ks line 3\n");
+
+    write_text(dir.file("esc.ks"), "step 1\nno_operation\nbogus(\x1b[2J\x07)\n");
+    run = run_ksw(dir, "--check esc.ks");
+    EXPECT_EQ(run.output.find('\x1b'), std::string::npos);
+    EXPECT_NE(run.output.find("bogus(\\x1B[2J\\x07)"), std::string::npos) << run.output;
+
+    write_text(dir.file("big.ks"), "step1e308\nno_operation\n");
+    run = run_ksw(dir, "--check big.ks");
+    EXPECT_NE(run.output.find("e035: Step No. out of range"), std::string::npos) << run.output;
 }
 
 // Runs ksw in `dir` in the background; returns its process id.

@@ -201,7 +201,8 @@ TEST_F(FirstPass, TheEleventhNestedIncludeFailsAndTheNextLoadWorks) {
     write_text("n12.ks", "wait(1)\n");
     EXPECT_FALSE(run("n0.ks"));
     EXPECT_EQ(pp.error_code, kErrIncludeTooDeep);
-    EXPECT_EQ(pp.report, "e111: #include nested too deeply(limit=10)");
+    // The report points at the #include that went one level too deep.
+    EXPECT_EQ(pp.report, "s008: PreProcess error\nLine 1 File n10.ks\n[#include n11.ks]\ne111: #include nested too deeply(limit=10)");
     EXPECT_EQ(pp.include_depth, 0);
     // Ten levels below the main file are fine.
     write_text("n10.ks", "wait(10)\n");

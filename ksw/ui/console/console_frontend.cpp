@@ -122,9 +122,25 @@ bool ConsoleFrontend::pump(const std::function<bool()> &done, uint32_t timeout_m
     }
 }
 
+std::string terminal_text(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\n' && c != '\t') || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            shown += escaped;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 void ConsoleFrontend::print_line(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), options_.out);
-    std::fputc('\n', options_.out);
+    const std::string shown = terminal_text(text) + '\n';
+    std::fwrite(shown.data(), 1, shown.size(), options_.out);
     std::fflush(options_.out);
 }
 
@@ -190,7 +206,8 @@ Answer ConsoleFrontend::ask(std::string_view text, std::string_view caption, But
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(state_mutex_);
-            std::fwrite(line.data(), 1, line.size(), options_.out);
+            const std::string shown = terminal_text(line);
+            std::fwrite(shown.data(), 1, shown.size(), options_.out);
             std::fputs(" [y/n] ", options_.out);
             std::fflush(options_.out);
         }

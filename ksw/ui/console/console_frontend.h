@@ -96,6 +96,10 @@ private:
     std::string clipboard_;
 };
 
+// A program's text as it may reach a terminal: control bytes (an escape sequence, a bell, a
+// carriage return that would overwrite the line) are shown as "\x1B"; line ends and tabs stay.
+std::string terminal_text(std::string_view text);
+
 // The answer that "yes" or "no" stands for with these buttons.
 Answer answer_for(Buttons buttons, bool yes);
 
