@@ -48,6 +48,7 @@ struct ProgramBuilder {
     // wait(seconds)
     void wait_in(int n, double seconds) { command(n, kRowWait, 2, {}, {seconds}); }
     double rd(int i) const { return (*registers.rd)[static_cast<size_t>(i)]; }
+    double &rd_mut(int i) { return (*registers.rd)[static_cast<size_t>(i)]; }
 };
 
 }  // namespace ksw

@@ -129,6 +129,9 @@ TEST_F(Handlers, JumpConditionsStoreTheirOperands) {
 }
 
 TEST_F(Handlers, JumpTargetsMustBeStepsTheRunCanTake) {
+    // The ends themselves: -1 (the end of the program) anywhere, 5008 in the closing steps.
+    EXPECT_EQ(build("step 5006\nno_operation\njump(5008)\njump(-1)\n"), 0);
+    EXPECT_EQ(error_of("jump(-2)\n"), kErrOutOfRange);
     EXPECT_EQ(error_of("jump(0)\n"), kErrOutOfRange);
     EXPECT_EQ(error_of("jump(5009)\n"), kErrOutOfRange);
     EXPECT_EQ(error_of("jump(5,ok,5009)\n"), kErrOutOfRange);

@@ -210,6 +210,17 @@ TEST_F(FirstPass, TheEleventhNestedIncludeFailsAndTheNextLoadWorks) {
     EXPECT_EQ(intermediate(), "wait(10)\r\n");
 }
 
+TEST_F(FirstPass, FiveHundredMacrosFitAndThe501stIsRefused) {
+    std::string text;
+    for (int i = 1; i <= 500; ++i) text += "#macro M" + std::to_string(i) + "\nwait(1)\n#endm\n";
+    write_text("main.ks", text + "M500\n");
+    EXPECT_TRUE(run()) << pp.report;
+    EXPECT_EQ(intermediate(), "wait(1)\r\n");
+    write_text("main.ks", text + "#macro M501\nwait(1)\n#endm\n");
+    EXPECT_FALSE(run());
+    EXPECT_EQ(pp.error_code, kErrTooManyMacros);
+}
+
 TEST_F(FirstPass, UpperCaseIncludeWorksAndTooLongExpansionsFail) {
     write_text("x.ks", "cls()\n");
     write_text("main.ks", "#INCLUDE x.ks\n");

@@ -121,6 +121,15 @@ TEST_F(Compile, APreprocessingFailureKeepsThePreviousProgram) {
     EXPECT_EQ(compile_listing(model, command_table()), "step 3 measure\n");
 }
 
+// An #else inside a block that is not compiled is not compiled either: both its parts stay out.
+TEST_F(Compile, AnElseInsideAnInactiveBlockStaysInactive) {
+    compile("step 1\nno_operation\n#ifdef NEVER\n#ifdef ALSO_NEVER\nrd[1]=1\n#else\nrd[2]=2\n#endif\n#endif\nrd[3]=3\n");
+    ASSERT_TRUE(last.loaded) << last.report;
+    ASSERT_NE(model.step(1), nullptr);
+    ASSERT_EQ(model.step(1)->commands.size(), 1u);
+    EXPECT_EQ(model.step(1)->commands[0]->ints[0], 3);  // only rd[3]=3
+}
+
 TEST_F(Compile, TheIntermediateAndCompileDataFilesStayOnlyWhenAsked) {
     compile("step 1\nno_operation\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("temp0001.$$$")));

@@ -108,10 +108,11 @@ TEST_F(CopyCommands, CopyadBlockValues) {
 TEST_F(CopyCommands, CopyadStringWithCountMinusOne) {
     const uint16_t text[] = {'A', 'B', 0, 'C'};
     for (int i = 0; i < 4; ++i) ad()[10 + i] = text[i];
+    for (int i = 30; i < 34; ++i) ad()[static_cast<size_t>(i)] = 0x5555;
     EXPECT_EQ(copyad(copy_record(kCopyadCopy, 10, 30, -1)), kOk);
     EXPECT_EQ(ad()[30], 'A');
-    EXPECT_EQ(ad()[32], 0);  // the end is copied too
-    EXPECT_EQ(ad()[33], 0);
+    EXPECT_EQ(ad()[32], 0);       // the end is copied too
+    EXPECT_EQ(ad()[33], 0x5555);  // and nothing after it
     ad()[11] = 300;  // 256 and above ends the string as well
     EXPECT_EQ(copyad(copy_record(kCopyadCopy, 10, 40, -1)), kOk);
     EXPECT_EQ(ad()[41], 300);
@@ -158,10 +159,13 @@ TEST_F(CopyCommands, CopyadValueModes) {
 }
 
 TEST_F(CopyCommands, CopyadTextAndAverage) {
+    // The text's terminating 0 is written over whatever stood there.
+    for (int i = 20; i < 30; ++i) ad()[static_cast<size_t>(i)] = 0x7777;
     EXPECT_EQ(copyad_value(kCopyadStr, 255, 16), kOk);
     EXPECT_EQ(ad()[20], 'f');
     EXPECT_EQ(ad()[21], 'f');
     EXPECT_EQ(ad()[22], 0);
+    EXPECT_EQ(ad()[23], 0x7777);  // nothing beyond it
     EXPECT_EQ(copyad_value(kCopyadStr, 5, 2), kOk);
     EXPECT_EQ(ad()[20], '1');
     EXPECT_EQ(ad()[21], '0');

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "model/command_row.h"
+#include "model/jump_condition.h"
 #include "runtime/run_handlers.h"
 #include "model/program_model.h"
 #include "resources/error_codes.h"
@@ -105,12 +106,144 @@ TEST_F(Sequencer, EndOfProgramInsideACallEndsEveryLevel) {
     EXPECT_EQ(context.call_depth, 0);
 }
 
-TEST_F(Sequencer, TheHundredthNestedCallFails) {
+// Step 1 calls 2, which calls 3, ... : a hundred nested calls work, the 101st is e009.
+TEST_F(Sequencer, AHundredNestedCallsWorkAndThe101stFails) {
     step(1);
-    command(1, kRowCall, 11, {1});  // calls itself without end
+    command(1, kRowCall, kCondAlways, {2});
+    command(1, kRowJump, kCondAlways, {-1});
+    for (int k = 2; k <= 100; ++k) {
+        step(k);
+        command(k, kRowCall, kCondAlways, {k + 1});
+        command(k, kRowRet, 0);
+    }
+    step(101);
+    count_into(101, 2);
+    command(101, kRowRet, 0);
     context.run_mode = kRunNgStop;
-    EXPECT_EQ(run_steps(context, 1), kErrNestTooDeep);
+    EXPECT_EQ(run_steps(context, 1), kJump);
+    EXPECT_EQ(rd(2), 1.0);
     EXPECT_EQ(context.call_depth, 0);
+
+    // One level more: step 101 calls 102 as the 101st nested call.
+    program.steps[101]->commands.clear();
+    command(101, kRowCall, kCondAlways, {102});
+    step(102);
+    count_into(102, 3);
+    context.use_program(&program);
+    EXPECT_EQ(run_steps(context, 1), kErrNestTooDeep);
+    EXPECT_EQ(rd(3), 0.0);
+    EXPECT_EQ(context.call_depth, 0);
+}
+
+// The ends of the step numbers are targets too: jump(5008) and jump(-1).
+TEST_F(Sequencer, JumpsToTheLastClosingStepAndToTheEnd) {
+    step(5006);
+    command(5006, kRowJump, kCondAlways, {5008});
+    step(5007);
+    count_into(5007, 5);
+    step(5008);
+    count_into(5008, 4);
+    command(5008, kRowJump, kCondAlways, {-1});
+    count_into(5008, 6);
+    context.run_mode = kRunNgStop;
+    EXPECT_EQ(run_steps(context, 5006), kJump);
+    EXPECT_EQ(rd(4), 1.0);
+    EXPECT_EQ(rd(5), 0.0);  // passed over
+    EXPECT_EQ(rd(6), 0.0);  // jump(-1) ended the steps
+}
+
+// jump(t, ok, below, above): an OK step jumps to t; an NG below the limits takes the "below"
+// target, one above them the "above" target (both relative to the current step).
+TEST_F(Sequencer, AnOkJumpTakesTheBelowOrAboveTargetForAnNg) {
+    StepRecord &record = step(1, kModeCheck);
+    record.lower_limit = 10;
+    record.upper_limit = 20;
+    CommandRecord &check = command(1, kRowCheck, 1, {0});           // check(ad,0)
+    CommandRecord &jump = command(1, kRowJump, kCondOk, {30, 3, 5});  // jump(30,ok,3,5)
+    context.current_step = 1;
+    const struct {
+        uint16_t value;
+        int target;
+    } cases[] = {{15, 30}, {9, 1 + 3}, {21, 1 + 5}, {10, 30}, {20, 30}};
+    for (const auto &c : cases) {
+        reset_step(context.steps[1]);
+        context.last_limit_direction = 0;
+        (*registers.ad)[0] = c.value;
+        ASSERT_EQ(run_check(context, check), kOk);
+        context.jump_target = 0;
+        EXPECT_EQ(run_jump(context, jump), kJump) << c.value;
+        EXPECT_EQ(context.jump_target, c.target) << c.value;
+    }
+}
+
+// The limits themselves are OK: check(rd) and check(ard) at exactly the lower and the upper
+// limit, with the step's scale and offset and the calc registers applied first.
+TEST_F(Sequencer, RealChecksAcceptTheLimitsThemselves) {
+    StepRecord &record = step(1, kModeCheck);
+    record.item_target = 10;
+    record.lower_bound = -1;  // 9 .. 12
+    record.upper_bound = 2;
+    record.calc_register_a = 50;  // multiplier
+    record.calc_register_b = 51;  // addend
+    rd_mut(50) = 2;
+    rd_mut(51) = 1;
+    context.current_step = 1;
+    for (const int mode : {2, 4}) {                // "rd" and "ard"
+        for (const double limit : {9.0, 12.0}) {
+            CommandRecord &check = command(1, kRowCheck, mode, {7});
+            StepRunState &state = context.steps[1];
+            reset_step(state);
+            state.scale = 0.5;
+            state.offset = 0.5;
+            rd_mut(7) = ((limit - 0.5 - 1) / 2) / 0.5;  // so that scale, rd multiplier, offset, addend give `limit`
+            ASSERT_EQ(run_check(context, check), kOk);
+            EXPECT_EQ(state.judgement, kJudgedOk) << mode << " " << limit;
+            EXPECT_EQ(context.last_limit_direction, 0);
+            // Just outside is NG.
+            reset_step(state);
+            state.scale = 0.5;
+            state.offset = 0.5;
+            rd_mut(7) = ((limit + (limit < 10 ? -1e-9 : 1e-9) - 0.5 - 1) / 2) / 0.5;
+            ASSERT_EQ(run_check(context, check), kOk);
+            EXPECT_EQ(state.judgement, kJudgedNg) << mode << " " << limit;
+        }
+    }
+}
+
+// judge(rd, a, b, c, d): rd[a] exactly 0 counts as not negative and takes b.
+TEST_F(Sequencer, JudgeTakesTheFirstChoiceWhenTheValueIsExactlyZero) {
+    step(1);
+    CommandRecord &judge = command(1, kRowJudge, 0, {1, 2, 3, 4});
+    rd_mut(2) = 22;
+    rd_mut(3) = 33;
+    for (const double v : {0.0, -0.0}) {
+        rd_mut(1) = v;
+        rd_mut(4) = 0;
+        ASSERT_EQ(run_judge(context, judge), kOk);
+        EXPECT_EQ(rd(4), 22.0) << v;
+    }
+    rd_mut(1) = -1e-300;
+    ASSERT_EQ(run_judge(context, judge), kOk);
+    EXPECT_EQ(rd(4), 33.0);
+}
+
+// global( retries: a run that failed with an error is run again, one judged NG is not.
+TEST_F(Sequencer, RetriesRepeatAnErrorButNotAnNgJudgement) {
+    program.global.retry_count = 2;
+    step(1);
+    count_into(1, 1);
+    command(1, kRowRjump, kCondAlways, {65535});  // rjump(-1): to step 0, refused with e004
+    context.run_mode = kRunNgStop;
+    EXPECT_EQ(run_thread(context, 1), kErrOutOfRange);
+    EXPECT_EQ(rd(1), 3.0);  // the first run and two retries
+
+    program.steps[1]->commands.clear();
+    program.steps[1]->mode = kModeCheck;
+    count_into(1, 2);
+    command(1, kRowOkng, 1, {1});  // okng(ng,1)
+    context.use_program(&program);
+    EXPECT_EQ(run_thread(context, 1), kErrStepNg);
+    EXPECT_EQ(rd(2), 1.0);  // an NG is not retried
 }
 
 TEST_F(Sequencer, RelativeJumpsCountFromTheCurrentStep) {

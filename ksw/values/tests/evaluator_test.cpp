@@ -142,6 +142,9 @@ TEST(Evaluator, ErrorsKeepTheFirstOperand) {
     EXPECT_EQ(code_of("'AB'"), kErrWrongStyle);
     EXPECT_EQ(code_of("'A'V"), kErrWrongStyle);  // no unit after a character constant
     EXPECT_EQ(code_of("infV"), kErrWrongStyle);
+    // A binary constant takes 32 digits at the most: the 33rd is a digit too many.
+    EXPECT_EQ(code_of("B" + std::string(32, '1')), kOk);
+    EXPECT_EQ(code_of("B" + std::string(33, '1')), kErrWrongStyle);
 }
 
 TEST(Evaluator, StopPositionAndTextEnd) {

@@ -25,4 +25,9 @@ void sleep_ms(uint32_t ms);
 // Shifts every later tick_count() by `offset`; tests use it to run code across the wrap.
 void set_tick_offset(uint32_t offset);
 
+// Tests: a clock that moves only when told (advance_manual_clock) or slept on (sleep_ms moves it
+// by the time asked and returns at once), so timing can be checked exactly. Off again with false.
+void use_manual_clock(bool on);
+void advance_manual_clock(uint32_t ms);
+
 }  // namespace ksw::platform
