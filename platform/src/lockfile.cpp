@@ -19,15 +19,18 @@ bool FileLock::try_lock(const std::string &path) {
     unlock();
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
+        error_number_ = errno;
         error_ = "cannot open lock file " + path + ": " + errno_text(errno);
         return false;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error_number_ = errno;
         error_ = (errno == EWOULDBLOCK) ? "locked by another holder: " + path : "cannot lock " + path + ": " + errno_text(errno);
         ::close(fd);
         return false;
     }
     fd_ = fd;
+    error_number_ = 0;
     error_.clear();
     return true;
 }
@@ -36,7 +39,7 @@ bool FileLock::lock(const std::string &path, uint32_t timeout_ms) {
     const uint32_t start = tick_count();
     for (;;) {
         if (try_lock(path)) return true;
-        if (error_.rfind("locked by", 0) != 0) return false;  // not contention: give up at once
+        if (!contended()) return false;  // not contention: give up at once
         if (timeout_ms != kWaitForever && ticks_elapsed(start, timeout_ms)) return false;
         sleep_ms(2);
     }

@@ -3,6 +3,7 @@
 // its holder exits, even on a crash, so a dead copy never blocks a live one.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <mutex>
 
@@ -28,9 +29,13 @@ public:
 
     bool held() const { return fd_ >= 0; }
     const std::string &error() const { return error_; }
+    // True when the last try failed because another holder has the lock (not for any other
+    // reason, such as a file that cannot be opened).
+    bool contended() const { return error_number_ == EWOULDBLOCK; }
 
 private:
     int fd_ = -1;
+    int error_number_ = 0;
     std::string error_;
 };
 
