@@ -74,7 +74,7 @@ int split_args(std::string_view text, int n, std::vector<std::string> &fields) {
     return rc;
 }
 
-int parse_choice(std::string_view field, std::initializer_list<std::string_view> words, int *index) {
+int parse_choice(std::string_view field, std::span<const std::string_view> words, int *index) {
     int i = 0;
     for (const std::string_view word : words) {
         if (!word.empty() && starts_with_word(field, word)) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,7 +38,10 @@ inline bool starts_with_word(std::string_view text, std::string_view word) {
 
 // The index of the first word of `words` that begins `field` (ASCII case ignored: "ADJUST" and
 // "adj" both match "adj", "ad" does not). Returns 0 with the index in `index`, or e006.
-[[nodiscard]] int parse_choice(std::string_view field, std::initializer_list<std::string_view> words, int *index);
+[[nodiscard]] int parse_choice(std::string_view field, std::span<const std::string_view> words, int *index);
+[[nodiscard]] inline int parse_choice(std::string_view field, std::initializer_list<std::string_view> words, int *index) {
+    return parse_choice(field, std::span<const std::string_view>(words.begin(), words.size()), index);
+}
 
 // Records that a program names registers of one file: an index outside 0..7999 is ignored;
 // count -1 marks the start of a block whose end is known only at run time (255); a positive

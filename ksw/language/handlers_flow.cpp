@@ -24,7 +24,7 @@ constexpr int32_t kLastRegister = kRegisterCount - 1;
 
 // The condition word of a jump, call or return.
 int parse_condition(std::string_view field, int *index) {
-    return parse_choice(field, {"ok", "ng", "sma", "lar", "sca", "key", "=", "<=", ">=", "<", ">"}, index);
+    return parse_choice(field, kJumpConditionWords, index);
 }
 
 // Reads a jump target into `slot`. A constant must lead to a step the run can take: absolute

@@ -54,7 +54,7 @@ int copy_operands(CompileArgs &args, CopyForm form, UsageMap map) {
 }
 
 // The choice word of a command whose first field is one, into the sub-mode.
-int first_choice(CompileArgs &args, int required, std::initializer_list<std::string_view> words) {
+int first_choice(CompileArgs &args, int required, std::span<const std::string_view> words) {
     std::vector<std::string> fields;
     if (const int rc = split_args(args.text, required, fields); rc != kOk) return rc;
     return parse_choice(fields[0], words, &args.command->sub_mode);
@@ -146,11 +146,7 @@ bool data_is_string(std::string_view text) {
 // copyad(mode, a, b, x) for the others. Slot 0 = a, slot 1 = b (ad[] numbers), slots 2..5 the
 // block operands (defaults 1, 0, 1, 1), real 0 = x.
 int compile_copyad(CompileArgs &args) {
-    if (const int rc = first_choice(args, 3,
-                                    {"=", "~", "rev", "bcd", "hex", "lm", "byt", "iby", "str", "+", "-", "and", "or",
-                                     "/", "*", "rig", "lef", "spi", "mod", "i-", "i/", "ave", "iri", "ile", "bit", "xor"});
-        rc != kOk)
-        return rc;
+    if (const int rc = first_choice(args, 3, kCopyadWords); rc != kOk) return rc;
     const CopyForm form = args.command->sub_mode <= kCopyadIby ? CopyForm::kBlock : CopyForm::kValue;
     return copy_operands(args, form, UsageMap::kAd);
 }
@@ -158,11 +154,7 @@ int compile_copyad(CompileArgs &args) {
 // copy(mode, a, b[, count[, skip[, group[, rep]]]]) for modes "=" to "ln"; copy(flo, a, b);
 // copy(mode, a, b, x) for the others. The slots as copyad(, on rd[].
 int compile_copy(CompileArgs &args) {
-    if (const int rc = first_choice(args, 3,
-                                    {"=", "log", "db", "rev", "rec", "abs", "sin", "cos", "tan", "asi", "aco", "ata", "ln",
-                                     "/", "*", "+", "-", "spi", "pow", "i-", "i/", "ave", "flo", "tri", "fft"});
-        rc != kOk)
-        return rc;
+    if (const int rc = first_choice(args, 3, kCopyWords); rc != kOk) return rc;
     const int mode = args.command->sub_mode;
     const CopyForm form = mode <= kCopyLn ? CopyForm::kBlock : mode == kCopyFlo ? CopyForm::kBare : CopyForm::kValue;
     return copy_operands(args, form, UsageMap::kRd);
@@ -173,7 +165,7 @@ int compile_copy(CompileArgs &args) {
 // scale, real 1 = the gain of level b. "=" is stored as "dir".
 int compile_movead(CompileArgs &args) {
     CommandRecord &command = *args.command;
-    if (const int rc = first_choice(args, 4, {"dir", "inv", "and", "ave", "max", "=", "int"}); rc != kOk) return rc;
+    if (const int rc = first_choice(args, 4, kMoveadWords); rc != kOk) return rc;
     if (command.sub_mode == kMoveadAssign) command.sub_mode = kMoveadDir;
     const bool summary = command.sub_mode == kMoveadAve || command.sub_mode == kMoveadMax;
     std::vector<std::string> fields;
@@ -226,21 +218,13 @@ int compile_setdata(CompileArgs &args) {
 
 // calcad(op, a, b, c): slots 0..2 = a, b, c (ad[]).
 int compile_calcad(CompileArgs &args) {
-    if (const int rc = first_choice(args, 4,
-                                    {"-", "+", "/", "*", "max", "min", "ave", "%", "wor", "and", "or", "ima", "imi",
-                                     "mod", "2av", "sum", "xor", "byt"});
-        rc != kOk)
-        return rc;
+    if (const int rc = first_choice(args, 4, kCalcadWords); rc != kOk) return rc;
     return three_registers(args, UsageMap::kAd);
 }
 
 // calcrd(op, a, b, c): slots 0..2 = a, b, c (rd[]).
 int compile_calcrd(CompileArgs &args) {
-    if (const int rc = first_choice(args, 4,
-                                    {"-", "+", "/", "*", "max", "min", "ave", "%", "dbd", "ima", "imi", "2av", "pow",
-                                     "sum", "log"});
-        rc != kOk)
-        return rc;
+    if (const int rc = first_choice(args, 4, kCalcrdWords); rc != kOk) return rc;
     return three_registers(args, UsageMap::kRd);
 }
 

@@ -4,6 +4,9 @@
 // store them and the run handlers test them.
 #pragma once
 
+#include <array>
+#include <string_view>
+
 namespace ksw {
 
 enum JumpCondition : int {
@@ -13,5 +16,11 @@ enum JumpCondition : int {
     kCondEqual, kCondLessEqual, kCondGreaterEqual, kCondLess, kCondGreater,
     kCondAlways,
 };
+
+// The condition words in sub-mode order ("always" has none).
+inline constexpr std::array<std::string_view, kCondAlways> kJumpConditionWords{
+    "ok", "ng", "sma", "lar", "sca", "key", "=", "<=", ">=", "<", ">"};
+static_assert(kJumpConditionWords[kCondKeyHeld] == "sca" && kJumpConditionWords[kCondEqual] == "=" &&
+              kJumpConditionWords[kCondGreater] == ">");
 
 }  // namespace ksw

@@ -30,6 +30,9 @@
 // discrete Fourier transform X of rd[a..a+n-1].
 #pragma once
 
+#include <array>
+#include <string_view>
+
 namespace ksw {
 
 enum CalcadMode : int {
@@ -65,5 +68,22 @@ enum MoveadMode : int {
     kMoveadAssign,  // "=": the compiler stores it as "dir"; the run side treats it alike
     kMoveadInt,
 };
+
+// The choice words of each command in sub-mode order; the compile handlers match them, the run
+// handlers switch on the enums, and the sizes keep the two in step.
+inline constexpr std::array<std::string_view, kCalcadByt + 1> kCalcadWords{
+    "-", "+", "/", "*", "max", "min", "ave", "%", "wor", "and", "or", "ima", "imi", "mod", "2av", "sum", "xor", "byt"};
+inline constexpr std::array<std::string_view, kCalcrdLog + 1> kCalcrdWords{
+    "-", "+", "/", "*", "max", "min", "ave", "%", "dbd", "ima", "imi", "2av", "pow", "sum", "log"};
+inline constexpr std::array<std::string_view, kCopyadXor + 1> kCopyadWords{
+    "=", "~", "rev", "bcd", "hex", "lm", "byt", "iby", "str", "+", "-", "and", "or",
+    "/", "*", "rig", "lef", "spi", "mod", "i-", "i/", "ave", "iri", "ile", "bit", "xor"};
+inline constexpr std::array<std::string_view, kCopyFft + 1> kCopyWords{
+    "=", "log", "db", "rev", "rec", "abs", "sin", "cos", "tan", "asi", "aco", "ata", "ln",
+    "/", "*", "+", "-", "spi", "pow", "i-", "i/", "ave", "flo", "tri", "fft"};
+inline constexpr std::array<std::string_view, kMoveadInt + 1> kMoveadWords{"dir", "inv", "and", "ave", "max", "=", "int"};
+static_assert(kCopyadWords[kCopyadIby] == "iby" && kCopyadWords[kCopyadStr] == "str" && kCopyWords[kCopyLn] == "ln" &&
+              kCopyWords[kCopyFlo] == "flo" && kMoveadWords[kMoveadAssign] == "=" && kCalcadWords[kCalcadIma] == "ima" &&
+              kCalcrdWords[kCalcrdIma] == "ima");
 
 }  // namespace ksw
