@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/program_model.h"
+#include "platform/ascii.h"
 
 namespace ksw {
 
@@ -27,13 +28,7 @@ namespace ksw {
 // True when `text` begins with `word`, the letters A..Z of `text` taken as lower case (`word` is
 // written in lower case: "ad[", "#include", a keyword, a choice word).
 inline bool starts_with_word(std::string_view text, std::string_view word) {
-    if (text.size() < word.size()) return false;
-    for (size_t i = 0; i < word.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        if (c != word[i]) return false;
-    }
-    return true;
+    return platform::starts_with_nocase(text, word);
 }
 
 // The index of the first word of `words` that begins `field` (ASCII case ignored: "ADJUST" and

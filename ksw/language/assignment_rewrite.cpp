@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "language/operands.h"
+#include "platform/ascii.h"
 #include "language/step_compiler.h"
 #include "resources/error_codes.h"
 #include "values/evaluator.h"
@@ -46,7 +47,7 @@ size_t read_register(std::string_view text, Operand *out) {
     const size_t close = text.find(']');
     if (close == std::string_view::npos) return 0;
     if (parse_register_index(text.substr(0, close + 1), 3, &out->index) != kOk) return 0;
-    out->bank = static_cast<char>(text[0] | 0x20);
+    out->bank = platform::ascii_lower(text[0]);
     return close + 1;
 }
 
@@ -95,7 +96,7 @@ std::string text_of(int value) { return std::to_string(value); }
 
 // "ad[D]=..." and "rd[D]=..." into a register command.
 int rewrite_register(std::string &statement) {
-    const bool to_ad = (statement[0] | 0x20) == 'a';
+    const bool to_ad = platform::ascii_lower(statement[0]) == 'a';
     const std::string_view s = statement;
     const size_t close = s.find(']');
     int32_t d = 0;

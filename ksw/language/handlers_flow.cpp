@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "language/arguments.h"
+#include "platform/ascii.h"
 #include "language/handler_support.h"
 #include "language/compile_handlers.h"
 #include "model/jump_condition.h"
@@ -360,7 +361,7 @@ int compile_wait(CompileArgs &args) {
     command.reals[0] = 0;
     // A word that is neither a number (nor a defined symbol) nor a choice is an invalid mode;
     // a text that begins like a number keeps the number's own error.
-    const bool word = !fields[0].empty() && ((fields[0][0] | 0x20) >= 'a' && (fields[0][0] | 0x20) <= 'z');
+    const bool word = !fields[0].empty() && platform::is_ascii_letter(fields[0][0]);
     if (const int rc = parse_choice(fields[0], {"set", "dum"}, &command.sub_mode); rc != kOk) return word ? rc : number;
     if (command.sub_mode == 1) return kOk;
     if (const int rc = split_args(args.text, 2, fields); rc != kOk) return rc;

@@ -1,4 +1,5 @@
 #include "language/preprocessor.h"
+#include "platform/ascii.h"
 
 #include <algorithm>
 
@@ -11,13 +12,6 @@
 
 namespace ksw {
 namespace {
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char &c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return out;
-}
 
 std::string without_blanks(std::string_view text) {
     std::string out;
@@ -67,7 +61,7 @@ int define_macro(Preprocessor &pp, std::string name) {
     if (pp.macros.size() >= static_cast<size_t>(kMaxMacros)) return kErrTooManyMacros;
     pp.macros.push_back(MacroEntry{name, {}, false});
     pp.defining = static_cast<int>(pp.macros.size()) - 1;
-    pp.macro_index.emplace(lower(name), pp.defining);  // an earlier entry of that name wins
+    pp.macro_index.emplace(platform::ascii_lowered(name), pp.defining);  // an earlier entry of that name wins
     return kOk;
 }
 
@@ -77,7 +71,7 @@ int expand_statement(Preprocessor &pp, std::string_view statement) {
     if (start == std::string_view::npos) start = statement.size();
     const std::string_view text = statement.substr(start);
     const std::string_view word = text.substr(0, text.find_first_of(" \t\v\f"));
-    const auto found = word.empty() ? pp.macro_index.end() : pp.macro_index.find(lower(word));
+    const auto found = word.empty() ? pp.macro_index.end() : pp.macro_index.find(platform::ascii_lowered(word));
     if (found == pp.macro_index.end()) {
         if (pp.expansion.size() + text.size() > kExpansionLimit) return kErrLineTooLong;
         pp.expansion.append(text);
@@ -211,7 +205,7 @@ bool preprocess_file(Preprocessor &pp, std::string_view name_text) {
         if (nested_failed) return false;
         if (rc != kOk) {
             if (pp.defining >= 0) {
-                const auto entry = pp.macro_index.find(lower(pp.macros[static_cast<size_t>(pp.defining)].name));
+                const auto entry = pp.macro_index.find(platform::ascii_lowered(pp.macros[static_cast<size_t>(pp.defining)].name));
                 if (entry != pp.macro_index.end() && entry->second == pp.defining) pp.macro_index.erase(entry);
                 pp.macros[static_cast<size_t>(pp.defining)] = MacroEntry{};
                 pp.defining = -1;

@@ -1,5 +1,6 @@
 // Command-line switches: one row per switch letter, in alphabetical order.
 #include "station/command_line.h"
+#include "platform/ascii.h"
 
 #include <algorithm>
 
@@ -131,12 +132,9 @@ constexpr SwitchRow kSwitches[] = {
     {'S', switch_s}, {'T', switch_t}, {'U', switch_u}, {'V', switch_v}, {'\0', nullptr},
 };
 
-// ASCII upper case, so switch letters match in either case.
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Applies one switch token ("-" already checked); false when it opens the help.
 bool apply_switch(Settings &s, std::string_view token) {
-    const char letter = token.size() > 1 ? upper(token[1]) : '\0';
+    const char letter = token.size() > 1 ? platform::ascii_upper(token[1]) : '\0';
     for (const SwitchRow *row = kSwitches; row->apply; ++row)
         if (row->letter == letter) return row->apply(s, token.substr(2));
     return false;

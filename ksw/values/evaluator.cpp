@@ -1,4 +1,5 @@
 #include "values/evaluator.h"
+#include "platform/ascii.h"
 
 #include <algorithm>
 #include <atomic>
@@ -25,8 +26,8 @@ std::atomic<const SymbolLookup *> g_symbols{nullptr};
 std::atomic<size_t> g_last_stop{0};
 
 constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
-constexpr bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-constexpr char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+constexpr bool is_letter(char c) { return platform::is_ascii_letter(c); }
+constexpr char fold(char c) { return platform::ascii_lower(c); }
 
 // The value of one hexadecimal digit, or -1.
 constexpr int hex_digit(char c) {

@@ -1,4 +1,5 @@
 #include "platform/dynlib.h"
+#include "platform/ascii.h"
 
 #include <cstdlib>
 #include <dlfcn.h>
@@ -9,16 +10,6 @@
 
 namespace ksw::platform {
 namespace {
-
-bool ends_with_nocase(std::string_view text, std::string_view tail) {
-    if (text.size() < tail.size()) return false;
-    for (size_t i = 0; i < tail.size(); ++i) {
-        char a = text[text.size() - tail.size() + i];
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-        if (a != tail[i]) return false;
-    }
-    return true;
-}
 
 bool file_exists(const std::string &path) {
     struct stat st{};

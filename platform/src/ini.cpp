@@ -1,4 +1,5 @@
 #include "platform/ini.h"
+#include "platform/ascii.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -17,16 +18,7 @@ std::string_view trim(std::string_view s) {
     return s.substr(first, last - first + 1);
 }
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
-
-bool equal_nocase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
 
 IniFile::Line IniFile::make_line(std::string raw, const std::string &current_section) {
     Line line;

@@ -73,7 +73,5 @@ int get_profile_int(std::string_view section, std::string_view key, int fallback
 bool write_profile_string(std::string_view section, std::string_view key, std::string_view value,
                           const std::string &path);
 
-// ASCII case-insensitive equality, as profile sections and keys compare.
-bool equal_nocase(std::string_view a, std::string_view b);
 
 }  // namespace ksw::platform
