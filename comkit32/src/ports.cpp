@@ -1,4 +1,5 @@
 // Opening, closing and the per-port settings; single bytes and the receive queue.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -7,6 +8,10 @@
 #include "procedures.h"
 
 using namespace comkit;
+
+namespace {
+constexpr uint32_t kLongestDrainMs = 2000;
+}
 
 COMKIT_API int ComkitGetVersion(void) { return 0x113; }
 
@@ -34,7 +39,8 @@ COMKIT_API int Close232C(int handle) {
     std::lock_guard<std::mutex> lock(table_mutex());
     const PortSlot *port = find_port(handle);
     if (!port) return 0;
-    const uint32_t drain_ms = port->send_ms;
+    // Queued output gets the send time-out to leave, but a close never waits long.
+    const uint32_t drain_ms = std::min(port->send_ms, kLongestDrainMs);
     Line line;
     if (release_slot(handle, &line)) line_close(&line, drain_ms);
     return 0;

@@ -55,12 +55,21 @@ int receive_bytes(PortSlot &port, uint8_t *buffer, size_t n) {
     set_last_error(0);
     if (n == 0) return 0;
     if (const int e = line_take_error(&port.line)) return store(e);
-    const Wait w = line_wait_readable(port.line, port.receive_ms);
-    if (w == Wait::timed_out) return store(4);
-    if (w == Wait::failed) return store(failure_code(port));
-    if (const int e = line_take_error(&port.line)) return store(e);
-    const Transfer t = line_read(port.line, buffer, n, transfer_bound(n, port.read_ms_per_byte, port.receive_ms));
+    // What is queued already needs no wait; otherwise wait for the first byte.
+    Transfer t = line_read(port.line, buffer, n, 0);
     if (t.failed) return store(failure_code(port));
+    if (t.done == 0) {
+        const Wait w = line_wait_readable(port.line, port.receive_ms);
+        if (w == Wait::timed_out) return store(4);
+        if (w == Wait::failed) return store(failure_code(port));
+        if (const int e = line_take_error(&port.line)) return store(e);
+    }
+    if (t.done < n) {
+        const Transfer rest = line_read(port.line, buffer + t.done, n - t.done,
+                                        transfer_bound(n, port.read_ms_per_byte, port.receive_ms));
+        t.done += rest.done;
+        if (rest.failed) return store(failure_code(port));
+    }
     return store(t.done < n ? 4 : 0);
 }
 

@@ -74,7 +74,7 @@ void PeerProtocol::feed_download(char c, std::vector<std::string> *replies) {
             end_seen_ = false;
             return;
         }
-        pending_ = "L";
+        pending_.assign(1, 'L');
     }
     if (pending_.empty() && c == ' ') {
         replies->push_back(" ");

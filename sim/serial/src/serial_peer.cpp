@@ -106,8 +106,8 @@ void SerialPeer::reply(std::string bytes) {
         if (fault == PeerFault::drop && sent_.load() >= config_.drop_after) break;
     }
     if (fault == PeerFault::drop && sent_.load() >= config_.drop_after) {
+        dropped_.store(true);  // before the close, so whoever sees the hang-up sees this too
         pty_->close();
-        dropped_.store(true);
         changed_.notify_all();
     }
 }

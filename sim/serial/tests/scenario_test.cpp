@@ -55,6 +55,24 @@ TEST(SerialScenario, EveryKeyIsRead) {
     EXPECT_TRUE(defaults.packet_reply.empty());
 }
 
+// Every "[serial]" example of the simulator page is a scenario the peer accepts.
+TEST(SerialScenario, TheDocumentedExamplesParse) {
+    const std::string page = testing::read_text(KSW_SOURCE_DIR "/docs/simulator.md");
+    int examples = 0;
+    for (size_t at = page.find("```\n"); at != std::string::npos; at = page.find("```\n", at)) {
+        const size_t end = page.find("```", at + 4);
+        ASSERT_NE(end, std::string::npos);
+        const std::string block = page.substr(at + 4, end - at - 4);
+        at = end + 3;
+        if (block.find("[serial]") == std::string::npos) continue;
+        SerialPeerConfig c;
+        std::string error;
+        EXPECT_TRUE(parse(block, &c, &error)) << block << error;
+        ++examples;
+    }
+    EXPECT_GE(examples, 2);
+}
+
 TEST(SerialScenario, MistakesAreNamed) {
     const struct {
         const char *text;
