@@ -1,5 +1,6 @@
 #include "device_names.h"
 
+#include <filesystem>
 #include <optional>
 
 #include "platform/ini.h"
@@ -24,11 +25,17 @@ std::optional<unsigned> com_number(std::string_view name) {
 
 }  // namespace
 
+bool registry_file_usable() {
+    std::error_code ec;
+    const std::filesystem::file_status st = std::filesystem::status(ksw::platform::registry_file_path(), ec);
+    return st.type() == std::filesystem::file_type::not_found || st.type() == std::filesystem::file_type::regular;
+}
+
 std::string device_path(std::string_view port_name) {
     const std::optional<unsigned> n = com_number(port_name);
     if (!n) return std::string(port_name);
     ksw::platform::IniFile registry;
-    registry.load(ksw::platform::registry_file_path());
+    if (registry_file_usable()) registry.load(ksw::platform::registry_file_path());
     const std::string key = "COM" + std::to_string(*n);
     if (const std::optional<std::string> mapped = registry.get("SerialDevices", key); mapped && !mapped->empty())
         return *mapped;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "comkit32.h"
+#include "device_names.h"
 #include "platform/registry.h"
 
 namespace {
@@ -53,7 +54,7 @@ bool load_values(const char *key, RSPortSettings *out) {
 }  // namespace
 
 COMKIT_API int RSRegSaveComInfo(const RSPortSettings *settings, const char *key_path) {
-    if (!settings || !key_path || !*key_path) return 0;
+    if (!settings || !key_path || !*key_path || !comkit::registry_file_usable()) return 0;
     try {
         const std::string port(settings->port, strnlen(settings->port, sizeof settings->port));
         const bool saved = ksw::platform::registry_create_key(kRoot, key_path) &&
@@ -73,7 +74,7 @@ COMKIT_API int RSRegLoadComInfo(RSPortSettings *settings, const char *key_path) 
     if (!settings) return 0;
     try {
         RSPortSettings loaded{};
-        if (key_path && *key_path && load_values(key_path, &loaded)) {
+        if (key_path && *key_path && comkit::registry_file_usable() && load_values(key_path, &loaded)) {
             *settings = loaded;
             return 1;
         }

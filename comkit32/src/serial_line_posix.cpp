@@ -172,8 +172,9 @@ bool line_open(const char *path, const LineSettings &settings, Line *line) {
     const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     termios probe{};
-    // No sharing: one open at a time, also between copies of the program.
-    if (tcgetattr(fd, &probe) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // No sharing: one open at a time, also between copies of the program. (A device whose
+    // file system keeps no locks is not refused for that.)
+    if (tcgetattr(fd, &probe) != 0 || (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)) {
         ::close(fd);
         return false;
     }

@@ -1,4 +1,6 @@
 // Port settings in the registry and the settings dialog's choices.
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 
@@ -131,6 +133,16 @@ TEST_F(RegistrySettings, SavingReportsAnUnwritableRegistry) {
     ksw::testing::write_text(dir.file("blocked"), "x");
     ksw::testing::ScopedEnv blocked("XDG_CONFIG_HOME", dir.file("blocked"));
     EXPECT_EQ(RSRegSaveComInfo(&saved, kKey), 0);
+}
+
+TEST_F(RegistrySettings, AFifoInPlaceOfTheRegistryIsNotWaitedFor) {
+    std::filesystem::create_directories(dir.path() + "/Orvane/KSW");
+    ASSERT_EQ(mkfifo((dir.path() + "/Orvane/KSW/registry.ini").c_str(), 0600), 0);
+    const RSPortSettings saved = record("COM2", 4800, 7, 0, 1);
+    EXPECT_EQ(RSRegSaveComInfo(&saved, kKey), 0);
+    RSPortSettings loaded;
+    EXPECT_EQ(load(&loaded), 0);
+    expect_same(loaded, kDefaults);
 }
 
 // ---- the dialog's choices ----

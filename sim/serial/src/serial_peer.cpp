@@ -34,6 +34,10 @@ SerialPeer::~SerialPeer() { stop(); }
 
 bool SerialPeer::start(std::string *error) {
     if (thread_.joinable()) return true;
+    if (stopping_.load()) {
+        if (error) *error = "the peer has been stopped";
+        return false;
+    }
     if (!pty_->open(config_.cooked_line, error)) return false;
     path_ = pty_->slave_path();
     thread_ = std::thread([this] { run(); });
