@@ -73,90 +73,47 @@ void set_bytes(benchmark::State &state, size_t per_iteration) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * per_iteration));
 }
 
-// ---- sending n bytes: bare write() against RSSendfData ----
+// How the near end moves n bytes: plainly, or through the library.
+using Mover = bool (*)(const Line &line, char *bytes, size_t n);
 
-void BM_SendBare(benchmark::State &state) {
+bool bare_send(const Line &line, char *bytes, size_t n) {
+    return write(line.bare(), bytes, n) == static_cast<ssize_t>(n);
+}
+bool library_send(const Line &line, char *bytes, size_t n) {
+    return RSSendfData(line.handle(), bytes, static_cast<uint32_t>(n)) == 0;
+}
+bool bare_receive(const Line &line, char *bytes, size_t n) { return read_exactly(line.bare(), bytes, n); }
+bool library_receive(const Line &line, char *bytes, size_t n) {
+    return RSGetfData(line.handle(), bytes, static_cast<uint32_t>(n)) == 0;
+}
+bool library_putc(const Line &line, char *bytes, size_t) { return RSPutc(line.handle(), bytes[0]) == 0; }
+bool library_getc(const Line &line, char *bytes, size_t) {
+    const int c = RSGetc(line.handle());
+    bytes[0] = static_cast<char>(c);
+    return c >= 0;
+}
+
+// The near end sends range(0) bytes, the far end reads them.
+void BM_Send(benchmark::State &state, Mover send) {
     Line line;
     const size_t n = static_cast<size_t>(state.range(0));
     std::vector<char> data(n, 'S'), sink(n);
     for (auto _ : state) {
-        if (write(line.bare(), data.data(), n) != static_cast<ssize_t>(n)) state.SkipWithError("write");
-        if (!read_exactly(line.master(), sink.data(), n)) state.SkipWithError("read");
+        if (!send(line, data.data(), n) || !read_exactly(line.master(), sink.data(), n)) state.SkipWithError("io");
     }
     set_bytes(state, n);
 }
 
-void BM_SendLibrary(benchmark::State &state) {
-    Line line;
-    const size_t n = static_cast<size_t>(state.range(0));
-    std::vector<char> data(n, 'S'), sink(n);
-    for (auto _ : state) {
-        if (RSSendfData(line.handle(), data.data(), static_cast<uint32_t>(n)) != 0) state.SkipWithError("send");
-        if (!read_exactly(line.master(), sink.data(), n)) state.SkipWithError("read");
-    }
-    set_bytes(state, n);
-}
-
-// ---- receiving n bytes: bare read() against RSGetfData ----
-
-void BM_ReceiveBare(benchmark::State &state) {
+// The far end writes range(0) bytes, the near end receives them.
+void BM_Receive(benchmark::State &state, Mover receive) {
     Line line;
     const size_t n = static_cast<size_t>(state.range(0));
     std::vector<char> data(n, 'R'), sink(n);
     for (auto _ : state) {
-        if (write(line.master(), data.data(), n) != static_cast<ssize_t>(n)) state.SkipWithError("write");
-        if (!read_exactly(line.bare(), sink.data(), n)) state.SkipWithError("read");
+        if (write(line.master(), data.data(), n) != static_cast<ssize_t>(n) || !receive(line, sink.data(), n))
+            state.SkipWithError("io");
     }
     set_bytes(state, n);
-}
-
-void BM_ReceiveLibrary(benchmark::State &state) {
-    Line line;
-    const size_t n = static_cast<size_t>(state.range(0));
-    std::vector<char> data(n, 'R'), sink(n);
-    for (auto _ : state) {
-        if (write(line.master(), data.data(), n) != static_cast<ssize_t>(n)) state.SkipWithError("write");
-        if (RSGetfData(line.handle(), sink.data(), static_cast<uint32_t>(n)) != 0) state.SkipWithError("receive");
-    }
-    set_bytes(state, n);
-}
-
-// ---- one byte at a time, as the download and RSGets move them ----
-
-void BM_PutcBare(benchmark::State &state) {
-    Line line;
-    char c = 'p';
-    for (auto _ : state) {
-        if (write(line.bare(), &c, 1) != 1 || !read_exactly(line.master(), &c, 1)) state.SkipWithError("io");
-    }
-    set_bytes(state, 1);
-}
-
-void BM_PutcLibrary(benchmark::State &state) {
-    Line line;
-    char c = 'p';
-    for (auto _ : state) {
-        if (RSPutc(line.handle(), c) != 0 || !read_exactly(line.master(), &c, 1)) state.SkipWithError("io");
-    }
-    set_bytes(state, 1);
-}
-
-void BM_GetcBare(benchmark::State &state) {
-    Line line;
-    char c = 'g';
-    for (auto _ : state) {
-        if (write(line.master(), &c, 1) != 1 || !read_exactly(line.bare(), &c, 1)) state.SkipWithError("io");
-    }
-    set_bytes(state, 1);
-}
-
-void BM_GetcLibrary(benchmark::State &state) {
-    Line line;
-    const char c = 'g';
-    for (auto _ : state) {
-        if (write(line.master(), &c, 1) != 1 || RSGetc(line.handle()) != 'g') state.SkipWithError("io");
-    }
-    set_bytes(state, 1);
 }
 
 // ---- against the simulated product ----
@@ -221,14 +178,13 @@ void BM_Download(benchmark::State &state) {
 
 }  // namespace
 
-BENCHMARK(BM_SendBare)->Arg(16)->Arg(256)->Arg(4095);
-BENCHMARK(BM_SendLibrary)->Arg(16)->Arg(256)->Arg(4095);
-BENCHMARK(BM_ReceiveBare)->Arg(16)->Arg(256)->Arg(4095);
-BENCHMARK(BM_ReceiveLibrary)->Arg(16)->Arg(256)->Arg(4095);
-BENCHMARK(BM_PutcBare);
-BENCHMARK(BM_PutcLibrary);
-BENCHMARK(BM_GetcBare);
-BENCHMARK(BM_GetcLibrary);
+// One byte at a time is how the download and RSGets move them.
+BENCHMARK_CAPTURE(BM_Send, bare, bare_send)->Arg(1)->Arg(16)->Arg(256)->Arg(4095);
+BENCHMARK_CAPTURE(BM_Send, library, library_send)->Arg(1)->Arg(16)->Arg(256)->Arg(4095);
+BENCHMARK_CAPTURE(BM_Send, library_putc, library_putc)->Arg(1);
+BENCHMARK_CAPTURE(BM_Receive, bare, bare_receive)->Arg(1)->Arg(16)->Arg(256)->Arg(4095);
+BENCHMARK_CAPTURE(BM_Receive, library, library_receive)->Arg(1)->Arg(16)->Arg(256)->Arg(4095);
+BENCHMARK_CAPTURE(BM_Receive, library_getc, library_getc)->Arg(1);
 BENCHMARK(BM_PacketRequestReply)->UseRealTime();
 BENCHMARK(BM_TextRequestReply)->UseRealTime();
 BENCHMARK(BM_Download)->Arg(16384)->UseRealTime();

@@ -10,8 +10,19 @@
 using namespace comkit;
 
 namespace {
+
 constexpr uint32_t kLongestDrainMs = 2000;
+
+// Runs `use` on the port of `handle`: 1, or 0 for an unknown handle.
+template <class Use>
+int change_port(int handle, Use use) {
+    PortSlot *port = find_port(handle);
+    if (!port) return 0;
+    use(*port);
+    return 1;
 }
+
+}  // namespace
 
 COMKIT_API int ComkitGetVersion(void) { return 0x113; }
 
@@ -54,35 +65,31 @@ COMKIT_API int Reset232C(int handle) {
 COMKIT_API int RSGetComNo(int handle) { return slot_index(handle); }
 
 COMKIT_API int RSSetTimeout(int handle, uint32_t receive_ms, uint32_t send_ms) {
-    PortSlot *port = find_port(handle);
-    if (!port) return 0;
-    port->receive_ms = receive_ms;
-    port->send_ms = send_ms;
-    return 1;
+    return change_port(handle, [&](PortSlot &port) {
+        port.receive_ms = receive_ms;
+        port.send_ms = send_ms;
+    });
 }
 
 COMKIT_API int RSGetTimeout(int handle, uint32_t *receive_ms, uint32_t *send_ms) {
-    const PortSlot *port = find_port(handle);
-    if (!port) return 0;
-    if (receive_ms) *receive_ms = port->receive_ms;
-    if (send_ms) *send_ms = port->send_ms;
-    return 1;
+    return change_port(handle, [&](PortSlot &port) {
+        if (receive_ms) *receive_ms = port.receive_ms;
+        if (send_ms) *send_ms = port.send_ms;
+    });
 }
 
 COMKIT_API int RSSetRetry(int handle, uint32_t count, uint32_t interval_ms) {
-    PortSlot *port = find_port(handle);
-    if (!port) return 0;
-    port->retry_count = count;
-    port->retry_interval_ms = interval_ms;
-    return 1;
+    return change_port(handle, [&](PortSlot &port) {
+        port.retry_count = count;
+        port.retry_interval_ms = interval_ms;
+    });
 }
 
 COMKIT_API int RSIntervalTimeout(int handle, uint32_t read_ms_per_byte, uint32_t write_ms_per_byte) {
-    PortSlot *port = find_port(handle);
-    if (!port) return 0;
-    port->read_ms_per_byte = read_ms_per_byte;
-    port->write_ms_per_byte = write_ms_per_byte;
-    return 1;
+    return change_port(handle, [&](PortSlot &port) {
+        port.read_ms_per_byte = read_ms_per_byte;
+        port.write_ms_per_byte = write_ms_per_byte;
+    });
 }
 
 COMKIT_API int RSGetc(int handle) {

@@ -166,6 +166,36 @@ Wait wait_for(int fd, short events, uint32_t ms) {
 
 bool would_block(int err) { return err == EAGAIN || err == EWOULDBLOCK; }
 
+// Moves n bytes with `io` (a read or a write of the rest, given the count done), waiting for
+// `events` while the line would block, at most `bound_ms` in all. A call that returns 0 or
+// fails otherwise is a hung-up or broken line.
+template <class Io>
+Transfer transfer(int fd, short events, size_t n, uint32_t bound_ms, Io io) {
+    Transfer t;
+    const uint32_t start = tick_count();
+    while (t.done < n) {
+        const ssize_t r = io(t.done);
+        if (r > 0) {
+            t.done += static_cast<size_t>(r);
+            continue;
+        }
+        if (r < 0 && errno == EINTR) continue;
+        if (r == 0 || !would_block(errno)) {
+            t.failed = true;
+            break;
+        }
+        const uint32_t elapsed = ticks_since(start);
+        if (elapsed >= bound_ms) break;
+        const Wait w = wait_for(fd, events, bound_ms - elapsed);
+        if (w == Wait::timed_out) break;
+        if (w == Wait::failed) {
+            t.failed = true;
+            break;
+        }
+    }
+    return t;
+}
+
 }  // namespace
 
 bool line_open(const char *path, const LineSettings &settings, Line *line) {
@@ -251,55 +281,13 @@ Cts line_cts(const Line &line) {
 Wait line_wait_readable(const Line &line, uint32_t ms) { return wait_for(line.descriptor, POLLIN, ms); }
 
 Transfer line_read(const Line &line, uint8_t *buffer, size_t n, uint32_t bound_ms) {
-    Transfer t;
-    const uint32_t start = tick_count();
-    while (t.done < n) {
-        const ssize_t r = ::read(line.descriptor, buffer + t.done, n - t.done);
-        if (r > 0) {
-            t.done += static_cast<size_t>(r);
-            continue;
-        }
-        if (r < 0 && errno == EINTR) continue;
-        if (r == 0 || !would_block(errno)) {
-            t.failed = true;  // hung up or broken
-            break;
-        }
-        const uint32_t elapsed = ticks_since(start);
-        if (elapsed >= bound_ms) break;
-        const Wait w = wait_for(line.descriptor, POLLIN, bound_ms - elapsed);
-        if (w == Wait::timed_out) break;
-        if (w == Wait::failed) {
-            t.failed = true;
-            break;
-        }
-    }
-    return t;
+    return transfer(line.descriptor, POLLIN, n, bound_ms,
+                    [&](size_t done) { return ::read(line.descriptor, buffer + done, n - done); });
 }
 
 Transfer line_write(const Line &line, const uint8_t *data, size_t n, uint32_t bound_ms) {
-    Transfer t;
-    const uint32_t start = tick_count();
-    while (t.done < n) {
-        const ssize_t r = ::write(line.descriptor, data + t.done, n - t.done);
-        if (r > 0) {
-            t.done += static_cast<size_t>(r);
-            continue;
-        }
-        if (r < 0 && errno == EINTR) continue;
-        if (r == 0 || !would_block(errno)) {
-            t.failed = true;
-            break;
-        }
-        const uint32_t elapsed = ticks_since(start);
-        if (elapsed >= bound_ms) break;
-        const Wait w = wait_for(line.descriptor, POLLOUT, bound_ms - elapsed);
-        if (w == Wait::timed_out) break;
-        if (w == Wait::failed) {
-            t.failed = true;
-            break;
-        }
-    }
-    return t;
+    return transfer(line.descriptor, POLLOUT, n, bound_ms,
+                    [&](size_t done) { return ::write(line.descriptor, data + done, n - done); });
 }
 
 }  // namespace comkit

@@ -147,27 +147,25 @@ TEST_F(RegistrySettings, AFifoInPlaceOfTheRegistryIsNotWaitedFor) {
 
 // ---- the dialog's choices ----
 
-TEST(SettingsDialog, OutOfRangeRecordValuesShowTheFirstChoice) {
+RSDialogState shown_for(const RSPortSettings &s) {
     RSDialogState state{};
-    const RSPortSettings odd = record("COM7", 31250, 5, 4, 3);
-    RSDialogFromRecord(&odd, &state);
-    EXPECT_EQ(state.port, 1);
-    EXPECT_EQ(state.byte_size, 7);
-    EXPECT_EQ(state.stop_bits, 0);
-    EXPECT_EQ(state.parity, 0);
-    EXPECT_STREQ(state.baud_text, "31250");
+    RSDialogFromRecord(&s, &state);
+    return state;
+}
 
-    const RSPortSettings fine = record("COM4", 2400, 8, 2, 2);
-    RSDialogFromRecord(&fine, &state);
-    EXPECT_EQ(state.port, 4);
-    EXPECT_EQ(state.byte_size, 8);
-    EXPECT_EQ(state.stop_bits, 2);
-    EXPECT_EQ(state.parity, 2);
-    EXPECT_STREQ(state.baud_text, "2400");
+void expect_choices(const RSDialogState &state, int port, int bits, int stop, int parity, const char *baud) {
+    EXPECT_EQ(state.port, port);
+    EXPECT_EQ(state.byte_size, bits);
+    EXPECT_EQ(state.stop_bits, stop);
+    EXPECT_EQ(state.parity, parity);
+    EXPECT_STREQ(state.baud_text, baud);
+}
 
-    const RSPortSettings device = record("/dev/ttyUSB0", 9600, 8, 0, 0);
-    RSDialogFromRecord(&device, &state);
-    EXPECT_EQ(state.port, 1);
+TEST(SettingsDialog, OutOfRangeRecordValuesShowTheFirstChoice) {
+    expect_choices(shown_for(record("COM7", 31250, 5, 4, 3)), 1, 7, 0, 0, "31250");
+    expect_choices(shown_for(record("COM4", 2400, 8, 2, 2)), 4, 8, 2, 2, "2400");
+    expect_choices(shown_for(record("/dev/ttyUSB0", 9600, 6, 1, 1)), 1, 7, 1, 1, "9600");
+    expect_choices(shown_for(record("COM", -5, 7, 0, 0)), 1, 7, 0, 0, "-5");
 }
 
 TEST(SettingsDialog, OkWritesTheChoicesAndOriginalResetsThem) {
