@@ -1,3 +1,0 @@
-#include "comkit32.h"
-
-COMKIT_API int ComkitGetVersion(void) { return 0x113; }
