@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "platform/ascii.h"
 #include "platform/ini.h"
 #include "platform/registry.h"
 

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ascii.h"  // equal_nocase, as sections and keys compare
+
 namespace ksw::platform {
 
 class IniFile {

@@ -59,16 +59,28 @@ TEST(SerialScenario, EveryKeyIsRead) {
 TEST(SerialScenario, TheDocumentedExamplesParse) {
     const std::string page = testing::read_text(KSW_SOURCE_DIR "/docs/simulator.md");
     int examples = 0;
-    for (size_t at = page.find("```\n"); at != std::string::npos; at = page.find("```\n", at)) {
-        const size_t end = page.find("```", at + 4);
-        ASSERT_NE(end, std::string::npos);
-        const std::string block = page.substr(at + 4, end - at - 4);
-        at = end + 3;
-        if (block.find("[serial]") == std::string::npos) continue;
-        SerialPeerConfig c;
-        std::string error;
-        EXPECT_TRUE(parse(block, &c, &error)) << block << error;
-        ++examples;
+    // Fenced blocks: a line that begins with ``` opens one (whatever its language) and the next
+    // such line closes it.
+    std::string block;
+    bool inside = false;
+    size_t line_start = 0;
+    while (line_start < page.size()) {
+        size_t line_end = page.find('\n', line_start);
+        if (line_end == std::string::npos) line_end = page.size();
+        const std::string line = page.substr(line_start, line_end - line_start);
+        line_start = line_end + 1;
+        if (line.rfind("```", 0) == 0) {
+            if (inside && block.find("[serial]") != std::string::npos) {
+                SerialPeerConfig c;
+                std::string error;
+                EXPECT_TRUE(parse(block, &c, &error)) << block << error;
+                ++examples;
+            }
+            inside = !inside;
+            block.clear();
+        } else if (inside) {
+            block += line + "\n";
+        }
     }
     EXPECT_GE(examples, 2);
 }
