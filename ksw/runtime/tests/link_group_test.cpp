@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "resources/error_codes.h"
+#include "platform/tick.h"
 #include "runtime/link_group.h"
 
 namespace ksw {
@@ -86,20 +87,36 @@ TEST(LinkGroupCycles, MembersTakeTurnsUntilAllHaveFinished) {
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 1, 2, 2}));
 }
 
+// On the manual clock, time passes only once the second member runs, so it is that member (and
+// never a slow first one) that misses the link wait.
 TEST(LinkGroupCycles, AMemberThatMissesTheLinkWaitFailsTheGroupAndLeavesNoThread) {
+    platform::use_manual_clock(true);
     RunGate gate;
     LinkGroup group(gate);
+    std::atomic<bool> running{false};
     std::atomic<bool> stopped{false};
+    std::atomic<bool> done{false};
     group.start(0, [](MemberThread &self) { return self.yield() ? 0 : 1; });
-    group.start(1, [&stopped](MemberThread &self) {
-        while (!self.stopping()) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // never yields
+    group.start(1, [&](MemberThread &self) {
+        running = true;
+        while (!self.stopping()) std::this_thread::yield();  // never yields to the head
         stopped = true;
         return 0;
     });
+    std::thread clock([&] {
+        while (!running) std::this_thread::yield();
+        while (!done) {
+            platform::advance_manual_clock(5);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
     EXPECT_EQ(run_member_cycles(gate, group, 30), kErrStepTimeout);
+    done = true;
+    clock.join();
     group.clear();
     EXPECT_TRUE(stopped.load());
     EXPECT_TRUE(group.members.empty());
+    platform::use_manual_clock(false);
 }
 
 TEST(LinkGroupCycles, AnErrorOfAMemberOrAnAbortEndsTheGroup) {
