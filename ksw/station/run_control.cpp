@@ -39,14 +39,16 @@ RunControl::RunControl(RunContext &context, Frontend &frontend, RunControlOption
     set_run_mode(context_.run_mode);
 }
 
-RunControl::~RunControl() {
-    if (thread_.joinable()) {
-        // The sequencer may wait in a send that nobody will handle now: it is told to stop and
-        // its sends return at once.
-        context_.gate.abort();
-        frontend_.cancel_pending_sends();
-        thread_.join();
-    }
+RunControl::~RunControl() { shutdown(); }
+
+void RunControl::shutdown() {
+    if (!thread_.joinable()) return;
+    // The sequencer may wait in a send that nobody will handle now: it is told to stop and its
+    // sends return at once.
+    context_.gate.abort();
+    frontend_.cancel_pending_sends();
+    thread_.join();  // an aborted run leaves 27 as its result
+    abort_pending_ = false;
 }
 
 void RunControl::show_operation(const char *text) { frontend_.set_status_text(kPaneOperation, text); }

@@ -66,7 +66,10 @@ public:
     int ok_count() const { return ok_count_; }
     int ng_count() const { return ng_count_; }
     int retried_ok_count() const { return retried_ok_count_; }
-    // Read only once the sequencer has ended (after its end message).
+    // Closing: a sequencer still running is aborted (its sends return at once) and joined; no
+    // closing steps run. Afterwards the run context belongs to the main thread again.
+    void shutdown();
+    // Read only once the sequencer has ended (after its end message, or shutdown()).
     int last_result() const { return context_.last_result; }
     bool sequencer_running() const { return thread_.joinable(); }
     // Runs left of an automatic repetition (the -I switch, "NoOfMeasure").

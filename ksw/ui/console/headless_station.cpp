@@ -88,6 +88,7 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
             if (!wait_until_ready(frontend, control, closing)) break;
         }
     }
+    control.shutdown();  // a run cut short by a close request ends here, before its result is read
     frontend.set_message_handler(nullptr);
     if (!options.dump.empty()) std::fputs(dump_registers(options.dump).c_str(), stdout);
     unbind_coded_file_library(coded);
