@@ -25,14 +25,14 @@ int read_startup_settings(Frontend &frontend, const std::string &ini_path, std::
     (void)LoadRegistrySettings(s, &message);  // a missing value keeps its default; an unreadable file is in `message`
     if (!message.empty()) tell(frontend, message, kRegistryCaption);
     message.clear();
-    if (!LoadIniSettings(s, ini_path, today, &message)) tell(frontend, message, kIniCaption);
+    if (!LoadIniSettings(s, ini_path, today, &message) || !message.empty()) tell(frontend, message, kIniCaption);
     return ParseCommandLine(s, command_line, [&frontend](std::string_view file) { frontend.open_help(file); });
 }
 
 int save_settings_stores(Frontend &frontend, const std::string &ini_path, CalendarDate today) {
     std::string message;
     const int ini_saved = SaveIniSettings(settings(), ini_path, today, &message);
-    if (!ini_saved) tell(frontend, std::string(message_text(kMsgCantWriteFile)), kIniCaption);
+    if (!ini_saved) tell(frontend, std::string(message_text(kMsgCantWriteFile)) + "\n" + message, kIniCaption);
     message.clear();
     const int registry_saved = SaveRegistrySettings(settings(), &message);
     if (!registry_saved) tell(frontend, message, kRegistryCaption);
