@@ -2,6 +2,7 @@
 
 #include "station/command_line.h"
 #include "station/settings_store.h"
+#include "platform/files.h"
 #include "resources/messages.h"
 
 namespace ksw {
@@ -19,6 +20,9 @@ void tell(Frontend &frontend, const std::string &message, std::string_view capti
 
 int read_startup_settings(Frontend &frontend, const std::string &ini_path, std::string_view command_line,
                           CalendarDate today) {
+    // From the start, a write past the file-size limit fails and is reported like a full disk
+    // instead of ending the station.
+    platform::ignore_file_size_signal();
     reset_settings();
     Settings &s = settings();
     std::string message;

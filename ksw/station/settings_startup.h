@@ -10,7 +10,8 @@
 
 namespace ksw {
 
-// Start-up: gives every setting its default, then reads the registry, the settings file at
+// Start-up: makes writes past the file-size limit fail (EFBIG) instead of ending the process,
+// gives every setting its default, then reads the registry, the settings file at
 // `ini_path` and `command_line` into settings(). A store that exists but cannot be read is named
 // in a message box (its defaults stay), and so are values of the settings file that are out of
 // range; an unknown switch opens the help through `frontend`.

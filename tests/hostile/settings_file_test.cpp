@@ -121,6 +121,15 @@ TEST(HostileSettings, FileSizeLimitWhileSavingKeepsTheOldFileAndNamesTheReason) 
     EXPECT_NE(run.output.find("File too large"), std::string::npos) << run.output;
     EXPECT_EQ(read_text(station.ini()), old);
     EXPECT_TRUE(Station::leftovers(station.dir.path()).empty());
+
+    // The limit is in force from the start: a program whose intermediate file outgrows it fails
+    // to load with a message.
+    std::string long_program = "step 1\r\n";
+    for (int i = 0; i < 100; ++i) long_program += "no_operation\r\n";
+    write_text(station.dir.file("long.ks"), long_program);
+    const ChildRun check = station.run({"--check", "long.ks"}, limits);
+    EXPECT_TRUE(check.exited_with(2)) << "signal " << check.signal << "\n" << check.output;
+    EXPECT_NE(check.output.find("(File too large)"), std::string::npos) << check.output;
 }
 
 TEST(HostileSettings, NumbersTooLargeForTheirSettingAreReportedAndDefaultsKept) {
