@@ -1,6 +1,7 @@
 // The settings file: one table of keys drives both reading and writing, so every key that is
 // read is also written back in the same form.
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <variant>
@@ -118,17 +119,63 @@ struct Overload : F... {
 template <class... F>
 Overload(F...) -> Overload<F...>;
 
-// Stores the file's `value` of one row into `s`.
-void read_row(const KeyRow &row, std::string_view value, Settings &s) {
-    const int number = platform::profile_int_from_text(value);
+constexpr int64_t kIntMin = INT32_MIN;
+constexpr int64_t kIntMax = INT32_MAX;
+constexpr int64_t kWordMax = UINT32_MAX;
+
+// Reads the file's numbers, noting each value that does not fit where it is kept, so that it
+// is reported instead of wrapping round to some other value.
+class NumberReader {
+public:
+    explicit NumberReader(const IniFile &ini) : ini_(ini) {}
+
+    // The number at section/key when it lies in [min, max]; nullopt when the key is missing or
+    // the number lies outside (it is then noted).
+    std::optional<int64_t> get(std::string_view section, std::string_view key, int64_t min = kIntMin,
+                               int64_t max = kIntMax) {
+        const std::optional<std::string> text = ini_.get(section, key);
+        if (!text) return std::nullopt;
+        int64_t value = 0;
+        if (platform::profile_int_in_range(*text, min, max, &value)) return value;
+        out_of_range_ += "\n[" + std::string(section) + "] " + std::string(key) + "=" + *text;
+        return std::nullopt;
+    }
+    // "\n[section] key=value" for each value noted.
+    const std::string &out_of_range() const { return out_of_range_; }
+
+private:
+    const IniFile &ini_;
+    std::string out_of_range_;
+};
+
+// Stores the file's value of one row, if it has one, into `s`.
+void read_row(const KeyRow &row, const IniFile &ini, NumberReader &numbers, Settings &s) {
+    const auto text = [&] { return ini.get(row.section, row.key); };
+    const auto number = [&](int64_t min, int64_t max) { return numbers.get(row.section, row.key, min, max); };
     std::visit(Overload{
-                   [&](const TextKey &k) { s.*k.member = config::cut_text(value, k.limit); },
-                   [&](const DataPathKey &) { s.data_path = normalize_data_path(value); },
-                   [&](const IntKey &k) { s.*k.member = (number < k.min || number > k.max) ? k.fallback : number; },
-                   [&](const WordKey &k) { s.*k.member = static_cast<uint32_t>(number); },
-                   [&](const ByteKey &k) { s.*k.member = static_cast<uint8_t>(number & 0xFF); },
-                   [&](const FlagKey &k) { s.*k.member = number != 0; },
-                   [&](const FixedOneKey &k) { s.*k.member = number != 0; },
+                   [&](const TextKey &k) {
+                       if (const auto v = text()) s.*k.member = config::cut_text(*v, k.limit);
+                   },
+                   [&](const DataPathKey &) {
+                       if (const auto v = text()) s.data_path = normalize_data_path(*v);
+                   },
+                   [&](const IntKey &k) {
+                       if (const auto n = number(kIntMin, kIntMax))
+                           s.*k.member = (*n < k.min || *n > k.max) ? k.fallback : static_cast<int>(*n);
+                   },
+                   // A negative number stands for its 32-bit two's complement.
+                   [&](const WordKey &k) {
+                       if (const auto n = number(kIntMin, kWordMax)) s.*k.member = static_cast<uint32_t>(*n);
+                   },
+                   [&](const ByteKey &k) {
+                       if (const auto n = number(0, UINT8_MAX)) s.*k.member = static_cast<uint8_t>(*n);
+                   },
+                   [&](const FlagKey &k) {
+                       if (const auto n = number(kIntMin, kIntMax)) s.*k.member = *n != 0;
+                   },
+                   [&](const FixedOneKey &k) {
+                       if (const auto n = number(kIntMin, kIntMax)) s.*k.member = *n != 0;
+                   },
                },
                row.field);
 }
@@ -147,24 +194,17 @@ std::string row_text(const KeyRow &row, const Settings &s) {
                       row.field);
 }
 
-// The file's integer at section/key, or nullopt when the key is missing.
-std::optional<int> file_int(const IniFile &ini, std::string_view section, std::string_view key) {
-    const std::optional<std::string> value = ini.get(section, key);
-    if (!value) return std::nullopt;
-    return platform::profile_int_from_text(*value);
-}
-
 // The totals count only for the day they were counted on.
-void read_totals(const IniFile &ini, CalendarDate today, Settings &s) {
-    const CalendarDate stored{file_int(ini, "Program", "Year").value_or(0), file_int(ini, "Program", "Month").value_or(0),
-                              file_int(ini, "Program", "Day").value_or(0)};
+void read_totals(NumberReader &numbers, CalendarDate today, Settings &s) {
+    const auto date_part = [&](std::string_view key) { return static_cast<int>(numbers.get("Program", key).value_or(0)); };
+    const CalendarDate stored{date_part("Year"), date_part("Month"), date_part("Day")};
     if (stored != today) {
         s.total_ok = 0;
         s.total_ng = 0;
         return;
     }
-    s.total_ok = file_int(ini, "Program", "TotalOk").value_or(s.total_ok);
-    s.total_ng = file_int(ini, "Program", "TotalNg").value_or(s.total_ng);
+    s.total_ok = static_cast<int>(numbers.get("Program", "TotalOk").value_or(s.total_ok));
+    s.total_ng = static_cast<int>(numbers.get("Program", "TotalNg").value_or(s.total_ng));
 }
 
 // Takes each window rectangle that reads as four numbers.
@@ -175,10 +215,10 @@ void read_windows(const IniFile &ini, Settings &s) {
 }
 
 // Takes each time-out key that is present, as a 32-bit word.
-void read_timeouts(const IniFile &ini, Settings &s) {
+void read_timeouts(NumberReader &numbers, Settings &s) {
     for (const TimeoutSection &group : kTimeoutSections)
         for (const TimeoutKey &k : kTimeoutKeys)
-            if (const std::optional<int> v = file_int(ini, group.section, k.key))
+            if (const std::optional<int64_t> v = numbers.get(group.section, k.key, kIntMin, kWordMax))
                 s.*group.member.*k.member = static_cast<uint32_t>(*v);
 }
 
@@ -223,13 +263,16 @@ int LoadIniSettings(Settings &s, const std::string &path, CalendarDate today, st
         if (message) *message = "The settings file could not be read; defaults are used.\n" + error;
         return 0;
     }
-    read_totals(ini, today, s);
-    for (const KeyRow &row : kKeys)
-        if (const std::optional<std::string> value = ini.get(row.section, row.key)) read_row(row, *value, s);
-    read_timeouts(ini, s);
+    NumberReader numbers(ini);
+    read_totals(numbers, today, s);
+    for (const KeyRow &row : kKeys) read_row(row, ini, numbers, s);
+    read_timeouts(numbers, s);
     read_windows(ini, s);
     read_ports(ini, s);
     s.port_access_mode = s.debug_mode;
+    if (!numbers.out_of_range().empty() && message)
+        *message = "Values in the settings file " + path + " are out of range; their settings keep their values:" +
+                   numbers.out_of_range();
     return 1;
 }
 
@@ -242,7 +285,7 @@ int SaveIniSettings(const Settings &s, const std::string &path, CalendarDate tod
     }
     write_all(s, today, ini);
     if (!ini.save(path, &error)) {
-        if (message) *message = "The settings file could not be written.\n" + error;
+        if (message) *message = error;
         return 0;
     }
     return 1;

@@ -20,14 +20,19 @@ std::string ini_settings_path(std::string_view start_directory, std::string_view
 // daily totals are taken only when the file's Year/Month/Day equal `today`, else both become 0;
 // texts are cut at their limits; a number outside its range gets its default; a port group is
 // taken (and marked as the file's) only when its key gives four 16-bit addresses; the effective
-// port-access mode becomes DebugMode. A missing file changes nothing and gives 1. A file that
-// exists but cannot be read changes nothing, stores a message naming it in `message` and gives 0.
+// port-access mode becomes DebugMode. A number too large for where it is kept (an int, a
+// 32-bit word, a byte) is not wrapped round: its setting keeps its value and the key is listed in
+// `message` (the result is still 1). A missing file changes nothing and gives 1. A file that
+// exists but cannot be read (a folder, FIFO or device, too large, UTF-16 text) changes nothing,
+// stores a message naming it in `message` and gives 0.
 [[nodiscard]] int LoadIniSettings(Settings &s, const std::string &path, CalendarDate today, std::string *message);
 
 // Writes every key of the settings file at `path`, with `today` as Year/Month/Day, keeping every
-// other line of the file; port groups only when the file supplied them at start-up. Gives 1, or
-// 0 with the reason in `message` when the existing file cannot be read or the file cannot be
-// written (the file is then left as it was).
+// other line of the file byte for byte; port groups only when the file supplied them at
+// start-up. The file is replaced atomically, keeping its owner and permissions, and a symbolic
+// link is written through to its target. Gives 1, or 0 with the reason, naming the file and the
+// system's error, in `message` when the existing file cannot be read or parsed or the file
+// cannot be written (the file is then left as it was).
 [[nodiscard]] int SaveIniSettings(const Settings &s, const std::string &path, CalendarDate today, std::string *message);
 
 // The registry key of the settings: the root text of message 5000 followed by "System".

@@ -1,4 +1,5 @@
-// Any bytes parse as a settings file, and what is written back reads the same values.
+// Any bytes parse as a settings file (or are refused whole, as UTF-16), and what is written
+// back reads the same values.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             if (ini.get(section, key) != again.get(section, key)) std::abort();
     ini.set("Program", "UserProgram", "x");
     if (ini.get("program", "userprogram") != "x") std::abort();
-    (void)ksw::platform::profile_int_from_text(std::string_view(reinterpret_cast<const char *>(data), size));
+    const std::string_view text(reinterpret_cast<const char *>(data), size);
+    (void)ksw::platform::profile_int_from_text(text);
+    int64_t number = 0;
+    if (ksw::platform::profile_int_in_range(text, INT32_MIN, INT32_MAX, &number) &&
+        number != ksw::platform::profile_int_from_text(text))
+        std::abort();
     return 0;
 }

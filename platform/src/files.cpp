@@ -1,10 +1,13 @@
 #include "platform/files.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/raw_file.h"
 
 namespace ksw::platform {
 
@@ -16,9 +19,15 @@ std::string errno_text(int err) {
 }
 
 namespace {
+
 void set_error(std::string *error, const std::string &what, const std::string &path, int err) {
     if (error) *error = what + " " + path + ": " + errno_text(err);
 }
+
+std::string too_large_text(int64_t size, size_t limit) {
+    return "too large (" + std::to_string(size) + " bytes; at most " + std::to_string(limit) + ")";
+}
+
 }  // namespace
 
 bool is_regular_file(const std::string &path) {
@@ -28,61 +37,145 @@ bool is_regular_file(const std::string &path) {
 
 bool stdin_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
 
-bool read_file(const std::string &path, std::string *out, std::string *error, int *error_code) {
+bool read_file(const std::string &path, std::string *out, std::string *error, int *error_code, size_t max_size) {
     out->clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (error_code) *error_code = errno;
-        set_error(error, "cannot open", path, errno);
+    std::string reason;
+    int code = 0;
+    const auto failed = [&](const std::string &what) {
+        if (error) *error = what + " " + path + ": " + reason;
+        if (error_code) *error_code = code;
+        out->clear();
         return false;
+    };
+    const int fd = open_regular_file(path, &reason, &code);
+    if (fd < 0) return failed("cannot open");
+    const int64_t size = file_size(fd);
+    if (size < 0 || static_cast<uint64_t>(size) > max_size) {
+        close_file(fd);
+        code = size < 0 ? EIO : EFBIG;
+        reason = size < 0 ? errno_text(code) : too_large_text(size, max_size);
+        return failed("cannot read");
     }
+    out->reserve(static_cast<size_t>(size));
     char buf[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const long n = read_some(fd, buf, sizeof buf, &reason);
         if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            if (error_code) *error_code = errno;
-            set_error(error, "cannot read", path, errno);
-            ::close(fd);
-            return false;
+        if (n < 0 || out->size() + static_cast<size_t>(n) > max_size) {
+            close_file(fd);
+            code = n < 0 ? EIO : EFBIG;
+            if (n > 0) reason = "it grew beyond " + std::to_string(max_size) + " bytes while it was read";
+            return failed("cannot read");
         }
         out->append(buf, static_cast<size_t>(n));
     }
-    ::close(fd);
+    close_file(fd);
     if (error_code) *error_code = 0;
     return true;
 }
 
-bool write_file_atomic(const std::string &path, std::string_view data, std::string *error) {
-    const std::string temp = path + ".tmp." + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        set_error(error, "cannot create", temp, errno);
-        return false;
-    }
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            set_error(error, "cannot write", temp, errno);
-            ::close(fd);
-            ::unlink(temp.c_str());
+void ignore_file_size_signal() {
+    struct sigaction action{};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGXFSZ, &action, nullptr);
+}
+
+namespace {
+
+constexpr int kMaxLinks = 40;
+
+// The file a write to `path` lands in: every symbolic link at the end of the path followed (a
+// relative link counts from the link's own folder); a missing file is its own target. False
+// with the reason in `reason` for a loop of links or a link that cannot be read.
+bool follow_links(const std::string &path, std::string *target, std::string *reason) {
+    std::string current = path;
+    for (int hops = 0; hops <= kMaxLinks; ++hops) {
+        struct stat st{};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            *target = current;
+            return true;
+        }
+        char link[4096];
+        const ssize_t n = ::readlink(current.c_str(), link, sizeof link);
+        if (n < 0 || static_cast<size_t>(n) == sizeof link) {
+            *reason = errno_text(n < 0 ? errno : ENAMETOOLONG);
             return false;
         }
-        done += static_cast<size_t>(n);
+        const std::string next(link, static_cast<size_t>(n));
+        const size_t slash = current.rfind('/');
+        current = ((!next.empty() && next.front() == '/') || slash == std::string::npos) ? next : current.substr(0, slash + 1) + next;
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        set_error(error, "cannot flush", temp, errno);
-        ::unlink(temp.c_str());
+    *reason = errno_text(ELOOP);
+    return false;
+}
+
+// Creates the temporary file beside `target`: "<target>.tmp.<pid>.<n>", created exclusively and
+// never through a link; a name that is taken (a stale file, or a link planted there) is skipped.
+int create_temp_beside(const std::string &target, unsigned mode, std::string *temp, std::string *reason) {
+    const std::string stem = target + ".tmp." + std::to_string(::getpid()) + ".";
+    for (int n = 0; n < 100; ++n) {
+        *temp = stem + std::to_string(n);
+        int code = 0;
+        const int fd = create_new_file(*temp, mode, reason, &code);
+        if (fd >= 0 || code != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Gives the new file `fd` the owner and permission bits of the file it replaces.
+bool keep_identity(int fd, const struct stat &old, std::string *reason) {
+    struct stat now{};
+    if (::fstat(fd, &now) != 0) {
+        *reason = errno_text(errno);
         return false;
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        set_error(error, "cannot replace", path, errno);
-        ::unlink(temp.c_str());
+    if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+        *reason = "cannot keep its owner: " + errno_text(errno);
         return false;
     }
+    // After the owner: a change of owner clears the set-id bits.
+    if (::fchmod(fd, old.st_mode & 07777) != 0) {
+        *reason = "cannot keep its permissions: " + errno_text(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool write_file_atomic(const std::string &path, std::string_view data, std::string *error) {
+    std::string reason;
+    const auto failed = [&](const std::string &what) {
+        if (error) *error = what + " " + path + ": " + reason;
+        return false;
+    };
+    std::string target;
+    if (!follow_links(path, &target, &reason)) return failed("cannot follow the link");
+    struct stat old{};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) {
+        reason = errno_text(errno);
+        return failed("cannot replace");
+    }
+    if (exists && !S_ISREG(old.st_mode)) {
+        reason = S_ISDIR(old.st_mode) ? "is a folder" : "is not a regular file";
+        return failed("cannot replace");
+    }
+    ignore_file_size_signal();
+    std::string temp;
+    // Private until it has the old file's owner and permissions.
+    const int fd = create_temp_beside(target, exists ? 0600 : 0644, &temp, &reason);
+    if (fd < 0) return failed("cannot create a temporary file beside");
+    bool ok = (!exists || keep_identity(fd, old, &reason)) && write_all(fd, data.data(), data.size(), &reason) &&
+              sync_file(fd, &reason);
+    ok = close_file(fd, ok ? &reason : nullptr) && ok;
+    ok = ok && rename_file(temp, target, &reason);
+    if (!ok) {
+        remove_file(temp);
+        return failed("cannot write");
+    }
+    sync_folder(directory_of(target));
     return true;
 }
 

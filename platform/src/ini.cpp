@@ -18,12 +18,53 @@ std::string_view trim(std::string_view s) {
     return s.substr(first, last - first + 1);
 }
 
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// True when `text` is UTF-16: it opens with a byte-order mark, or its first two characters are
+// ASCII with a NUL byte beside each ("[\0P\0" or "\0[\0P").
+bool is_utf16(std::string_view text) {
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return true;
+    if (text.size() < 4) return false;
+    const auto nul = [&](size_t i) { return text[i] == '\0'; };
+    return (!nul(0) && nul(1) && !nul(2) && nul(3)) || (nul(0) && !nul(1) && nul(2) && !nul(3));
+}
+
+// A decimal number as the profile functions read it: the 32-bit value it wraps to, and its
+// exact value, which saturates far beyond 32 bits.
+struct ProfileNumber {
+    uint32_t wrapped = 0;
+    int64_t exact = 0;
+};
+
+ProfileNumber scan_profile_number(std::string_view text) {
+    constexpr int64_t kSaturation = int64_t{1} << 40;
+    text = trim(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    ProfileNumber n;
+    for (const char c : text) {
+        if (c < '0' || c > '9') break;
+        n.wrapped = n.wrapped * 10u + static_cast<uint32_t>(c - '0');
+        n.exact = n.exact < kSaturation ? n.exact * 10 + (c - '0') : kSaturation;
+    }
+    if (negative) {
+        n.wrapped = 0u - n.wrapped;
+        n.exact = -n.exact;
+    }
+    return n;
+}
+
 }  // namespace
 
-IniFile::Line IniFile::make_line(std::string raw, const std::string &current_section) {
+IniFile::Line IniFile::make_line(std::string raw, const std::string &current_section, size_t skip) {
     Line line;
     line.raw = std::move(raw);
-    const std::string_view body = trim(line.raw);
+    std::string_view said = std::string_view(line.raw).substr(skip);
+    said = said.substr(0, said.find('\0'));
+    const std::string_view body = trim(said);
     if (!body.empty() && body.front() == '[') {
         const size_t close = body.find(']');
         line.header = true;
@@ -33,13 +74,21 @@ IniFile::Line IniFile::make_line(std::string raw, const std::string &current_sec
     line.section = current_section;
     if (!body.empty() && body.front() != ';') {
         const size_t eq = body.find('=');
-        if (eq != std::string_view::npos) line.key = std::string(trim(body.substr(0, eq)));
+        if (eq != std::string_view::npos) {
+            line.key = std::string(trim(body.substr(0, eq)));
+            line.value = std::string(trim(body.substr(eq + 1)));
+        }
     }
     return line;
 }
 
-void IniFile::parse(std::string_view text) {
+bool IniFile::parse(std::string_view text, std::string *error) {
     lines_.clear();
+    if (is_utf16(text)) {
+        if (error) *error = "is UTF-16 text, which the station does not read (save it as 8-bit text)";
+        return false;
+    }
+    const size_t mark = text.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0;
     std::string section;
     bool in_section = false;
     size_t pos = 0;
@@ -48,9 +97,7 @@ void IniFile::parse(std::string_view text) {
         if (end == std::string_view::npos) end = text.size();
         std::string_view raw = text.substr(pos, end - pos);
         if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-        const size_t nul = raw.find('\0');
-        if (nul != std::string_view::npos) raw = raw.substr(0, nul);
-        Line line = make_line(std::string(raw), section);
+        Line line = make_line(std::string(raw), section, pos == 0 ? mark : 0);
         if (line.header) {
             section = line.section;
             in_section = true;
@@ -60,16 +107,21 @@ void IniFile::parse(std::string_view text) {
         lines_.push_back(std::move(line));
         pos = end + 1;
     }
+    return true;
 }
 
 bool IniFile::load(const std::string &path, std::string *error) {
     std::string bytes;
     int code = 0;
-    if (!read_file(path, &bytes, error, &code)) {
+    if (!read_file(path, &bytes, error, &code, kIniSizeLimit)) {
         lines_.clear();
         return code == ENOENT;
     }
-    parse(bytes);
+    std::string reason;
+    if (!parse(bytes, &reason)) {
+        if (error) *error = "cannot read " + path + ": " + reason;
+        return false;
+    }
     return true;
 }
 
@@ -101,8 +153,7 @@ long IniFile::find_key(std::string_view section, std::string_view key) const {
 std::optional<std::string> IniFile::get_raw(std::string_view section, std::string_view key) const {
     const long at = find_key(section, key);
     if (at < 0) return std::nullopt;
-    const std::string &raw = lines_[static_cast<size_t>(at)].raw;
-    return std::string(trim(std::string_view(raw).substr(raw.find('=') + 1)));
+    return lines_[static_cast<size_t>(at)].value;
 }
 
 std::optional<std::string> IniFile::get(std::string_view section, std::string_view key) const {
@@ -133,7 +184,7 @@ std::vector<std::string> IniFile::sections() const {
 }
 
 void IniFile::set(std::string_view section, std::string_view key, std::string_view value) {
-    value = value.substr(0, value.find_first_of("\r\n"));
+    value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
     std::string raw(key);
     raw += '=';
     raw += value;
@@ -173,20 +224,13 @@ void IniFile::erase_section(std::string_view section) {
     lines_.erase(lines_.begin() + header, lines_.begin() + static_cast<long>(end));
 }
 
-int profile_int_from_text(std::string_view text) {
-    text = trim(text);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    uint32_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') break;
-        value = value * 10u + static_cast<uint32_t>(c - '0');
-    }
-    if (negative) value = 0u - value;
-    return static_cast<int>(value);
+int profile_int_from_text(std::string_view text) { return static_cast<int>(scan_profile_number(text).wrapped); }
+
+bool profile_int_in_range(std::string_view text, int64_t min, int64_t max, int64_t *out) {
+    const int64_t value = scan_profile_number(text).exact;
+    if (value < min || value > max) return false;
+    *out = value;
+    return true;
 }
 
 std::string get_profile_string(std::string_view section, std::string_view key, std::string_view fallback,

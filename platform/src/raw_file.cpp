@@ -14,23 +14,30 @@ void set_reason(std::string *error, const std::string &reason) {
     if (error) *error = reason;
 }
 
+// Stores the system's failure `err` as text and as a code.
+void set_failure(std::string *error, int *error_code, int err) {
+    set_reason(error, errno_text(err));
+    if (error_code) *error_code = err;
+}
+
 }  // namespace
 
-int open_regular_file(const std::string &path, std::string *error) {
+int open_regular_file(const std::string &path, std::string *error, int *error_code) {
     // O_NONBLOCK: opening a FIFO must not wait for a writer before it can be refused.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        set_reason(error, errno_text(errno));
+        set_failure(error, error_code, errno);
         return -1;
     }
     struct stat st{};
     if (::fstat(fd, &st) != 0) {
-        set_reason(error, errno_text(errno));
+        set_failure(error, error_code, errno);
         ::close(fd);
         return -1;
     }
     if (!S_ISREG(st.st_mode)) {
         set_reason(error, S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file");
+        if (error_code) *error_code = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(fd);
         return -1;
     }
@@ -39,10 +46,15 @@ int open_regular_file(const std::string &path, std::string *error) {
     return fd;
 }
 
-int create_new_file(const std::string &path, unsigned mode, std::string *error) {
+int create_new_file(const std::string &path, unsigned mode, std::string *error, int *error_code) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
-    if (fd < 0) set_reason(error, errno_text(errno));
+    if (fd < 0) set_failure(error, error_code, errno);
     return fd;
+}
+
+int64_t file_size(int fd) {
+    struct stat st{};
+    return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 
 long read_some(int fd, void *buffer, size_t size, std::string *error) {
@@ -71,6 +83,20 @@ bool write_all(int fd, const void *data, size_t size, std::string *error) {
 }
 
 bool seek_to(int fd, int64_t position) { return ::lseek(fd, static_cast<off_t>(position), SEEK_SET) >= 0; }
+
+bool sync_file(int fd, std::string *error) {
+    if (::fsync(fd) == 0) return true;
+    set_reason(error, errno_text(errno));
+    return false;
+}
+
+bool sync_folder(const std::string &path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
 
 bool close_file(int fd, std::string *error) {
     if (::close(fd) == 0) return true;

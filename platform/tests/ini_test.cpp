@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <sys/stat.h>
 
 #include "platform/ini.h"
@@ -32,6 +33,16 @@ TEST(Ini, IntegersAreReadAsDecimalsUpToTheFirstNonDigit) {
     EXPECT_EQ(profile_int_from_text("abc"), 0);
     EXPECT_EQ(profile_int_from_text(""), 0);
     EXPECT_EQ(profile_int_from_text("4294967295"), -1);  // wraps like a 32-bit integer
+}
+
+TEST(Ini, NumbersOutsideARangeAreRefusedInsteadOfWrapped) {
+    int64_t value = 7;
+    EXPECT_TRUE(profile_int_in_range(" -2147483648 tail", INT32_MIN, INT32_MAX, &value));
+    EXPECT_EQ(value, INT32_MIN);
+    for (const char *text : {"2147483648", "-2147483649", "4294967296", "99999999999999999999999999"})
+        EXPECT_FALSE(profile_int_in_range(text, INT32_MIN, INT32_MAX, &value)) << text;
+    EXPECT_FALSE(profile_int_in_range("256", 0, 255, &value));
+    EXPECT_EQ(value, INT32_MIN);
 }
 
 TEST(Ini, MissingFileSectionOrKeyGivesTheDefault) {
@@ -71,6 +82,20 @@ TEST(Ini, ValuesCannotBreakTheFileAndSectionsCanBeRemoved) {
     ini.erase_section("A");
     EXPECT_FALSE(ini.has_section("A"));
     EXPECT_EQ(ini.text(), "[B]\r\nk2=v\r\n");
+}
+
+TEST(Ini, NulBytesAndByteOrderMarks) {
+    using namespace std::string_literals;
+    IniFile ini;
+    ASSERT_TRUE(ini.parse("\xEF\xBB\xBF[A]\nk=v\0hidden\n\0[NotAHeader]\n[B]\nx=1\n"s));
+    EXPECT_EQ(ini.get("A", "k"), "v");  // a NUL ends what a line says, and the line is kept whole
+    EXPECT_EQ(ini.sections(), (std::vector<std::string>{"A", "B"}));
+    ini.set("A", "k", "w\0cut"s);
+    EXPECT_EQ(ini.text(), "\xEF\xBB\xBF[A]\r\nk=w\r\n\0[NotAHeader]\r\n[B]\r\nx=1\r\n"s);
+    std::string error;
+    EXPECT_FALSE(ini.parse("[\0A\0]\0"s, &error));  // UTF-16 without a mark
+    EXPECT_EQ(error, "is UTF-16 text, which the station does not read (save it as 8-bit text)");
+    EXPECT_TRUE(ini.empty());
 }
 
 TEST(Ini, SaveReplacesAtomicallyAndFailsCleanly) {

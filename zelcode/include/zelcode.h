@@ -62,11 +62,22 @@ ZELCODE_API int CodeGetVersion(void);
  * block 0 and returns the handle. For reading (access ZELCODE_GENERIC_READ): reads the header,
  * which must be 0x01, "TYPE" and a digit 1-9, and returns the handle with the position at the
  * start of the text.
+ * Only a regular file is opened for reading, and only when its body is one or more whole
+ * blocks: a reader that stopped short at a cut block could not tell it from the end of the text,
+ * so a truncated file is refused here rather than read as a shorter program. No open waits on a
+ * FIFO.
  * A file already open for the same direction is closed first (a file being written is
  * completed as by CloseCodedFile). On any failure (null name, unknown access or disposition,
- * failed open, short or bad header, failed header write) nothing stays open and the result is
- * ZELCODE_INVALID_HANDLE. */
+ * failed open, a folder, FIFO or device to read, short or bad header, a body that is empty or
+ * not whole blocks, failed header write) nothing stays open, CodeGetErrorText says why and the
+ * result is ZELCODE_INVALID_HANDLE. */
 ZELCODE_API ZelcodeHandle CreateCodedFile(const char *file_name, unsigned access, unsigned disposition);
+
+/* Why the last CreateCodedFile that failed, failed, as text without the file's name ("not a
+ * coded file", "damaged coded file: its last block is cut short (16 of 24 bytes)", "No such
+ * file or directory"); an empty text before any failure. The text belongs to the library and
+ * stays valid until the next CreateCodedFile; the caller copies it and never frees it. */
+ZELCODE_API const char *CodeGetErrorText(void);
 
 /* Appends `count` bytes of `data` to the text of the file being written.
  * Bytes collect in a 24-byte block; a full block is coded and written only when the next byte
@@ -112,5 +123,6 @@ typedef int (*ZelcodeWriteFn)(ZelcodeHandle, const void *, int, int *);
 typedef int (*ZelcodeReadFn)(ZelcodeHandle, void *, int, int *);
 typedef int (*ZelcodeSeekFn)(ZelcodeHandle, int, int);
 typedef int (*ZelcodeCloseFn)(ZelcodeHandle, unsigned);
+typedef const char *(*ZelcodeErrorTextFn)(void);
 
 #endif

@@ -1,6 +1,7 @@
 #include "coded_io.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,16 +35,37 @@ int disposition_flags(unsigned disposition) {
 
 }  // namespace
 
+std::string system_error_text(int err) {
+    char buffer[256];
+    // GNU strerror_r may return a static string instead of filling the buffer.
+    const char *text = strerror_r(err, buffer, sizeof buffer);
+    return text != nullptr ? text : "error " + std::to_string(err);
+}
+
 // Opens `path` as the access and disposition codes say; -1 on any refusal.
-int open_file(const char *path, unsigned access, unsigned disposition) {
+int open_file(const char *path, unsigned access, unsigned disposition, std::string *reason) {
     const int mode_flags = access_flags(access);
     const int create_flags = disposition_flags(disposition);
-    if (mode_flags < 0 || create_flags < 0) return -1;
-    if (disposition == ZELCODE_TRUNCATE_EXISTING && mode_flags == O_RDONLY) return -1;
+    if (mode_flags < 0 || create_flags < 0 || (disposition == ZELCODE_TRUNCATE_EXISTING && mode_flags == O_RDONLY)) {
+        *reason = "unknown access or disposition";
+        return -1;
+    }
     int fd;
     do {
-        fd = ::open(path, mode_flags | create_flags | O_CLOEXEC, 0666);
+        // O_NONBLOCK: a FIFO must not hold the open until a peer comes.
+        fd = ::open(path, mode_flags | create_flags | O_CLOEXEC | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        *reason = system_error_text(errno);
+        return -1;
+    }
+    struct stat info {};
+    if (mode_flags == O_RDONLY && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        *reason = S_ISDIR(info.st_mode) ? "is a folder" : "is not a regular file";
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace zelcode {
 
@@ -16,9 +17,14 @@ enum IoResult : int {
 
 // Opens `path` for `access` (ZELCODE_GENERIC_* bits) with `disposition` (ZELCODE_CREATE_NEW
 // ...), creating ordinary files with mode 0666 less the umask and never passing the descriptor
-// to child programs. Returns the descriptor, or -1 for unknown access or disposition codes,
-// TRUNCATE_EXISTING without write access, or a refused open.
-int open_file(const char *path, unsigned access, unsigned disposition);
+// to child programs. A FIFO is never waited on, and only a regular file is opened for reading
+// only. Returns the descriptor, or -1 with the reason in `reason` for unknown access or
+// disposition codes, TRUNCATE_EXISTING without write access, a folder, FIFO or device to read,
+// or a refused open.
+int open_file(const char *path, unsigned access, unsigned disposition, std::string *reason);
+
+// The system's text for the errno value `err`.
+std::string system_error_text(int err);
 
 // Reads exactly out.size() bytes at `offset`: kIoOk, kIoShort when the file ends first, or
 // kIoFailed.

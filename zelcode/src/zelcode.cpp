@@ -3,8 +3,10 @@
 #include "zelcode.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "block_coding.h"
 #include "coded_io.h"
@@ -40,9 +42,17 @@ struct CodedFiles {
     Writer writer;
     Reader reader;
     ZelcodeHandle last_handle = 0;
+    std::array<char, 256> error{};  // why the last failed open failed, for CodeGetErrorText
 };
 
 CodedFiles g_files;
+
+// Keeps `text` (cut to fit) as the reason of the last failure.
+void note_error(const std::string &text) {
+    const size_t length = std::min(text.size(), g_files.error.size() - 1);
+    std::memcpy(g_files.error.data(), text.data(), length);
+    g_files.error[length] = '\0';
+}
 
 // A fresh handle: never 0 and never ZELCODE_INVALID_HANDLE.
 ZelcodeHandle next_handle() {
@@ -117,15 +127,16 @@ ZelcodeHandle adopt(State &state, int fd) {
     return state.handle;
 }
 
-// Closes the refused new file `fd` and reports the failed open.
-ZelcodeHandle refuse(int fd) {
+// Closes the refused new file `fd` and reports the failed open for `reason`.
+ZelcodeHandle refuse(int fd, const std::string &reason) {
+    note_error(reason);
     close_file(fd);
     return ZELCODE_INVALID_HANDLE;
 }
 
 // Writes the header to the new file `fd` and makes it the file being written.
 ZelcodeHandle start_writing(int fd) {
-    if (write_at(fd, 0, kHeader) != kIoOk) return refuse(fd);
+    if (write_at(fd, 0, kHeader) != kIoOk) return refuse(fd, "cannot write the header: " + system_error_text(errno));
     return adopt(g_files.writer, fd);
 }
 
@@ -135,10 +146,27 @@ bool header_is_valid(const std::array<uint8_t, kHeaderSize> &header) {
     return header[5] >= '1' && header[5] <= '9';
 }
 
-// Checks the header of the new file `fd` and makes it the file being read.
+// Why a body of `size` bytes cannot be the coded text, or empty when it can: every coded file
+// has at least one block, and only whole ones. A reader stopping short at a cut block could not
+// tell the damage from the end of the text, so such a file is refused whole.
+std::string body_problem(int64_t size) {
+    if (size < 0) return "cannot tell its size: " + system_error_text(errno);
+    if (size == 0) return "damaged coded file: it has no blocks";
+    if (size % kBlockSize != 0)
+        return "damaged coded file: its last block is cut short (" + std::to_string(size % kBlockSize) + " of " +
+               std::to_string(kBlockSize) + " bytes)";
+    return {};
+}
+
+// Checks the header and the blocks of the new file `fd` and makes it the file being read.
 ZelcodeHandle start_reading(int fd) {
     std::array<uint8_t, kHeaderSize> header{};
-    if (read_at(fd, 0, header) != kIoOk || !header_is_valid(header)) return refuse(fd);
+    const IoResult got = read_at(fd, 0, header);
+    if (got == kIoFailed) return refuse(fd, "cannot read: " + system_error_text(errno));
+    if (got == kIoShort || !header_is_valid(header)) return refuse(fd, "not a coded file");
+    const int64_t size = file_size(fd);
+    const std::string problem = body_problem(size < 0 ? size : size - kHeaderSize);
+    if (!problem.empty()) return refuse(fd, problem);
     return adopt(g_files.reader, fd);
 }
 
@@ -209,14 +237,24 @@ using namespace zelcode;
 // Returns the library version.
 ZELCODE_API int CodeGetVersion(void) { return ZELCODE_VERSION; }
 
+// Why the last CreateCodedFile that failed, failed.
+ZELCODE_API const char *CodeGetErrorText(void) { return g_files.error.data(); }
+
 // Opens a coded file for writing or reading; ZELCODE_INVALID_HANDLE on any failure.
 ZELCODE_API ZelcodeHandle CreateCodedFile(const char *file_name, unsigned access, unsigned disposition) {
-    if (file_name == nullptr) return ZELCODE_INVALID_HANDLE;
+    if (file_name == nullptr) {
+        note_error("no file name");
+        return ZELCODE_INVALID_HANDLE;
+    }
     const bool reading = access == ZELCODE_GENERIC_READ;
     if (reading && g_files.reader.fd >= 0) finish_reader();
     if (!reading && g_files.writer.fd >= 0) finish_writer();
-    const int fd = open_file(file_name, access, disposition);
-    if (fd < 0) return ZELCODE_INVALID_HANDLE;
+    std::string reason;
+    const int fd = open_file(file_name, access, disposition, &reason);
+    if (fd < 0) {
+        note_error(reason);
+        return ZELCODE_INVALID_HANDLE;
+    }
     return reading ? start_reading(fd) : start_writing(fd);
 }
 

@@ -1,5 +1,5 @@
 // Coded files through the exported functions: layout, pending blocks, header check, round trips
-// with seeks, damaged files, handles and failed writes.
+// with seeks, damaged files and FIFOs, handles and failed writes.
 #include "zelcode.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -124,8 +125,8 @@ TEST(ZelcodeCodedFile, HeaderAndOpenArgumentsAreChecked) {
     };
     EXPECT_TRUE(opens(good));
     EXPECT_TRUE(opens("\x01TYPE9" + good.substr(6)));
-    EXPECT_TRUE(opens(good.substr(0, 6)));
     EXPECT_FALSE(opens("\x01TYPE0" + good.substr(6)));
+    EXPECT_STREQ(CodeGetErrorText(), "not a coded file");
     EXPECT_FALSE(opens("\x01TYPEA" + good.substr(6)));
     EXPECT_FALSE(opens("\x02TYPE1" + good.substr(6)));
     EXPECT_FALSE(opens("\x01type1" + good.substr(6)));
@@ -133,7 +134,9 @@ TEST(ZelcodeCodedFile, HeaderAndOpenArgumentsAreChecked) {
     EXPECT_FALSE(opens(""));
     write_text(path, good);
     EXPECT_EQ(open_for_reading(dir.file("missing.ks")), ZELCODE_INVALID_HANDLE);
+    EXPECT_STREQ(CodeGetErrorText(), "No such file or directory");
     EXPECT_EQ(open_for_reading(dir.path()), ZELCODE_INVALID_HANDLE);
+    EXPECT_STREQ(CodeGetErrorText(), "is a folder");
     EXPECT_EQ(CreateCodedFile(nullptr, ZELCODE_GENERIC_READ, ZELCODE_OPEN_EXISTING), ZELCODE_INVALID_HANDLE);
     EXPECT_EQ(CreateCodedFile(path.c_str(), 0, ZELCODE_CREATE_ALWAYS), ZELCODE_INVALID_HANDLE);
     EXPECT_EQ(CreateCodedFile(path.c_str(), 4, ZELCODE_CREATE_ALWAYS), ZELCODE_INVALID_HANDLE);
@@ -203,7 +206,7 @@ TEST(ZelcodeCodedFile, FailedSeeksKeepThePosition) {
     EXPECT_EQ(CloseCodedFile(h, ZELCODE_GENERIC_READ), 1);
 }
 
-TEST(ZelcodeCodedFile, DamagedFilesEndReadingCleanly) {
+TEST(ZelcodeCodedFile, DamagedFilesAreRefusedWhenOpened) {
     TempDir dir;
     const std::string path = dir.file("d.ks");
     const std::string text(60, 'z');
@@ -211,27 +214,53 @@ TEST(ZelcodeCodedFile, DamagedFilesEndReadingCleanly) {
     const std::string whole = read_text(path);
     int result = -1;
 
-    // A short last block ends the text before it.
+    // A cut last block, or no block at all, would read as a shorter text: refused whole.
     write_text(path, whole.substr(0, 6 + 24 + 10));
+    EXPECT_EQ(open_for_reading(path), ZELCODE_INVALID_HANDLE);
+    EXPECT_STREQ(CodeGetErrorText(), "damaged coded file: its last block is cut short (10 of 24 bytes)");
+    write_text(path, whole.substr(0, 6));
+    EXPECT_EQ(open_for_reading(path), ZELCODE_INVALID_HANDLE);
+    EXPECT_STREQ(CodeGetErrorText(), "damaged coded file: it has no blocks");
+
+    // A file cut after it was opened ends reading at the cut block.
+    write_text(path, whole);
     ZelcodeHandle h = open_for_reading(path);
+    ASSERT_NE(h, ZELCODE_INVALID_HANDLE);
+    std::filesystem::resize_file(path, 6 + 24 + 10);
     EXPECT_EQ(read_some(h, 100, &result), text.substr(0, 24));
     EXPECT_EQ(result, 0);
     EXPECT_EQ(read_some(h, 1, &result), "");
     CloseCodedFile(h, ZELCODE_GENERIC_READ);
 
-    // Any bytes after a good header decode without reading past the end.
+    // Any whole blocks after a good header decode without reading past the end; anything else
+    // is refused.
     std::mt19937 random(7);
     for (int length = 0; length < 100; ++length) {
         std::string junk(whole.substr(0, 6));
         for (int i = 0; i < length; ++i) junk.push_back(static_cast<char>(random()));
         write_text(path, junk);
         h = open_for_reading(path);
-        ASSERT_NE(h, ZELCODE_INVALID_HANDLE);
-        EXPECT_EQ(read_some(h, 200, &result).size(), static_cast<size_t>(length / 24 * 24));
+        if (length == 0 || length % 24 != 0) {
+            EXPECT_EQ(h, ZELCODE_INVALID_HANDLE) << length;
+            continue;
+        }
+        ASSERT_NE(h, ZELCODE_INVALID_HANDLE) << length;
+        EXPECT_EQ(read_some(h, 200, &result).size(), static_cast<size_t>(length));
         EXPECT_EQ(result, 0);
         EXPECT_EQ(SetCodedFilePointer(h, -1, ZELCODE_FILE_END), length - 1);
         CloseCodedFile(h, ZELCODE_GENERIC_READ);
     }
+}
+
+TEST(ZelcodeCodedFile, FifosAreNeverWaitedOn) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(open_for_reading(fifo), ZELCODE_INVALID_HANDLE);
+    EXPECT_STREQ(CodeGetErrorText(), "is not a regular file");
+    // Nobody reads the FIFO, so there is nowhere to write.
+    EXPECT_EQ(CreateCodedFile(fifo.c_str(), ZELCODE_GENERIC_WRITE, ZELCODE_OPEN_EXISTING), ZELCODE_INVALID_HANDLE);
+    EXPECT_STREQ(CodeGetErrorText(), "No such device or address");
 }
 
 TEST(ZelcodeCodedFile, HandlesBelongToTheirFile) {

@@ -252,6 +252,26 @@ TEST(SettingsStore, UnreadableOrDamagedFilesGiveDefaultsAndNameTheFile) {
     EXPECT_EQ(SaveRegistrySettings(s, &message), 0);
 }
 
+TEST(SettingsStore, NumbersTooLargeForTheirSettingAreReportedNotWrapped) {
+    Stores stores;
+    write_text(stores.ini,
+               "[Program]\nYear=4294969320\nMonth=3\nDay=15\nTotalOk=12\n"  // 2^32 + 2024 would wrap to 2024
+               "[Mode]\nFlags=-1\nEVRWidth=2147483648\n"
+               "[RS232C]\nByteSize=-1\nReadIntervalTimeout=4294967295\nReadTotalTimeoutConstant=4294967296\n");
+    Settings s;
+    std::string message;
+    ASSERT_EQ(LoadIniSettings(s, stores.ini, kToday, &message), 1);
+    EXPECT_EQ(s.total_ok, 0);
+    EXPECT_EQ(s.flags, 0xFFFFFFFFu);  // a negative word stands for its two's complement
+    EXPECT_EQ(s.evr_width, 8);
+    EXPECT_EQ(s.byte_size, 8);
+    EXPECT_EQ(s.rs_timeouts.read_interval, 4294967295u);
+    EXPECT_EQ(s.rs_timeouts.read_total_constant, 0u);
+    EXPECT_EQ(message, "Values in the settings file " + stores.ini +
+                           " are out of range; their settings keep their values:\n[Program] Year=4294969320\n"
+                           "[Mode] EVRWidth=2147483648\n[RS232C] ByteSize=-1\n[RS232C] ReadTotalTimeoutConstant=4294967296");
+}
+
 TEST(Settings, PreprocessorDefinitionsComeFromTheSettingThenTheCommandLine) {
     Settings s;
     s.define = "A; B(2);;C";

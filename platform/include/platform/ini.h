@@ -1,10 +1,15 @@
 // The private-profile file: "[section]" lines and "key=value" lines, sections and keys matched
 // without regard to case, the first of two equal sections or keys winning. Reading a missing
-// file, section or key gives the caller's default. Writing keeps every other line as it stood
-// (comments, order, unknown keys) and ends every line with CR LF; the file is replaced
-// atomically, so a crash never leaves half a settings file behind.
+// file, section or key gives the caller's default. A line is read as a C string would be (a NUL
+// byte ends what it says), and a UTF-8 byte-order mark before the first line is passed over.
+// Writing keeps every other line byte for byte (comments, order, unknown keys and sections, NUL
+// bytes and all) and ends every line with CR LF; the file is replaced atomically, so a crash
+// never leaves half a settings file behind. UTF-16 text is not taken at all: such a file is
+// refused whole rather than read as garbage and rewritten.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,10 +22,12 @@ namespace ksw::platform {
 class IniFile {
 public:
     // Reads `path`. A missing file gives an empty document and true; a file that exists but
-    // cannot be read gives an empty document, false, and the reason in `error`.
+    // cannot be read or parsed (a folder, FIFO or device, larger than kIniSizeLimit, UTF-16
+    // text) gives an empty document, false, and the reason naming the file in `error`.
     bool load(const std::string &path, std::string *error = nullptr);
-    // Replaces the document by `text` (LF or CR LF line ends; NUL bytes end a line's value).
-    void parse(std::string_view text);
+    // Replaces the document by `text` (LF or CR LF line ends). Text in UTF-16 leaves an empty
+    // document and gives false with the reason in `error`.
+    bool parse(std::string_view text, std::string *error = nullptr);
     // The document as file bytes, every line ending in CR LF.
     std::string text() const;
     // Writes text() to `path` atomically; false with the reason in `error` on failure.
@@ -38,7 +45,7 @@ public:
 
     // Sets `key` in `section`: an existing line is rewritten in place, a new key goes after the
     // section's last key line, a new section is appended at the end. A value is cut at its
-    // first CR or LF, so no value can break the file into extra lines.
+    // first CR, LF or NUL, so no value can break the file into extra lines.
     void set(std::string_view section, std::string_view key, std::string_view value);
     // Appends an empty "[section]" when the document has none of that name.
     void add_section(std::string_view section);
@@ -53,18 +60,28 @@ private:
         std::string raw;      // the line as it stands in the file, without its end
         std::string section;  // the section that holds it (for headers: their own name)
         std::string key;      // trimmed key of a key line, else empty
+        std::string value;    // trimmed value of a key line
         bool header = false;
     };
     std::vector<Line> lines_;
 
-    static Line make_line(std::string raw, const std::string &current_section);
+    // `skip` bytes at the start of `raw` (a byte-order mark) are kept but not read.
+    static Line make_line(std::string raw, const std::string &current_section, size_t skip = 0);
     long find_key(std::string_view section, std::string_view key) const;
     long find_header(std::string_view section) const;
 };
 
+// The largest settings or registry file that is read.
+constexpr size_t kIniSizeLimit = size_t{4} << 20;
+
 // Reads an integer the way the settings file is read: optional blanks, an optional sign, then
 // decimal digits up to the first non-digit; 0 when there are no digits. Wraps like a 32-bit int.
 int profile_int_from_text(std::string_view text);
+
+// Reads the same form as profile_int_from_text without wrapping: true with the number in `*out`
+// when it lies in [min, max]; false, leaving `*out` alone, when the digits name a number outside
+// it (however many digits there are).
+bool profile_int_in_range(std::string_view text, int64_t min, int64_t max, int64_t *out);
 
 // The three profile calls over a file path. get_profile_string returns `fallback` when the file,
 // section or key is missing; get_profile_int does the same and otherwise reads the value with

@@ -11,12 +11,17 @@
 namespace ksw::platform {
 
 // Opens an existing regular file for reading. Returns the descriptor, or -1 with the reason in
-// `error` ("is a folder", "is not a regular file", or the system's text).
-int open_regular_file(const std::string &path, std::string *error = nullptr);
+// `error` ("is a folder", "is not a regular file", or the system's text) and the errno value in
+// `error_code` (EISDIR for a folder, EINVAL for a FIFO, device or socket).
+int open_regular_file(const std::string &path, std::string *error = nullptr, int *error_code = nullptr);
 
 // Creates a new file for writing with `mode`; fails when anything already stands at `path`
-// (a file, or a symbolic link, which is never followed). -1 with the reason in `error`.
-int create_new_file(const std::string &path, unsigned mode, std::string *error = nullptr);
+// (a file, or a symbolic link, which is never followed). -1 with the reason in `error` and the
+// errno value in `error_code` (EEXIST when something stands there).
+int create_new_file(const std::string &path, unsigned mode, std::string *error = nullptr, int *error_code = nullptr);
+
+// The size in bytes of the open file, or -1 when it cannot be asked.
+int64_t file_size(int fd);
 
 // Reads up to `size` bytes (retrying on interruption): the count, 0 at the end, -1 on an error
 // (reason in `error`).
@@ -25,8 +30,12 @@ long read_some(int fd, void *buffer, size_t size, std::string *error = nullptr);
 bool write_all(int fd, const void *data, size_t size, std::string *error = nullptr);
 // Moves the file position to `position` from the start; false when it cannot.
 bool seek_to(int fd, int64_t position);
+// Flushes the file's data to the disk; false with the reason when the disk refused (full, gone).
+bool sync_file(int fd, std::string *error = nullptr);
 // Closes the descriptor; false when the close reported an error (data may be lost).
 bool close_file(int fd, std::string *error = nullptr);
+// Flushes a folder's entries (a rename in it) to the disk; false when it could not.
+bool sync_folder(const std::string &path);
 
 // Removes a file (not a folder); false with the reason when it cannot. A missing file is false
 // with no reason.
