@@ -67,7 +67,28 @@ int check_program(ksw::Frontend &frontend, const std::string &ini_path, const ks
 
 }  // namespace
 
+namespace {
+
+int run_station(int argc, char **argv);
+
+}  // namespace
+
+// Whatever goes wrong below ends the station with a message and a status, never by a signal.
 int main(int argc, char **argv) {
+    ksw::platform::ignore_file_size_signal();  // a write past the size limit fails; it does not kill
+    try {
+        return run_station(argc, argv);
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "ksw: out of memory\n");
+    } catch (const std::exception &failure) {
+        std::fprintf(stderr, "ksw: %s\n", failure.what());
+    }
+    return kExitStartupFailed;
+}
+
+namespace {
+
+int run_station(int argc, char **argv) {
     ksw::LaunchOptions options;
     std::string error;
     if (!ksw::parse_launch_options(argc, argv, &options, &error)) {
@@ -109,3 +130,5 @@ int main(int argc, char **argv) {
     signals.stop();
     return signals.received() ? ksw::platform::exit_status_for_signal(signals.received()) : exit_code;
 }
+
+}  // namespace

@@ -41,7 +41,10 @@ bool ProgramFile::open_read(const std::string &name) {
     if (coded_) {
         platform::close_file(probe);
         handle_ = g_coded.create(path.c_str(), ZELCODE_GENERIC_READ, ZELCODE_OPEN_EXISTING);
-        if (handle_ < 0) error_ = "not a coded file, or it cannot be read";
+        if (handle_ < 0) {
+            const char *why = g_coded.error_text ? g_coded.error_text() : nullptr;
+            error_ = (why && *why) ? why : "not a coded file, or it cannot be read";
+        }
     } else {
         handle_ = probe;
     }

@@ -21,6 +21,7 @@ struct CodedFileFunctions {
     ZelcodeWriteFn write = nullptr;
     ZelcodeSeekFn seek = nullptr;
     ZelcodeCloseFn close = nullptr;
+    ZelcodeErrorTextFn error_text = nullptr;  // why an open failed; older libraries lack it
 };
 
 // Routes every later open through `functions` (copied); null returns to plain files.

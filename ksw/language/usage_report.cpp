@@ -57,7 +57,9 @@ int write_register_usage(const RegisterUsageMap &usage, std::string_view folder,
     if (!path.empty() && path.back() != '/' && path.back() != '\\') path.push_back('/');
     path.append("adrdinfo.txt");
     std::string reason;
-    if (platform::write_file_atomic(path, format_register_usage(usage), &reason)) return kOk;
+    // A link planted at the report's name is replaced, never written through.
+    if (platform::write_file_atomic(path, format_register_usage(usage), &reason, platform::LinkPolicy::kReplace))
+        return kOk;
     if (report) *report = format_text(message_text(kMsgCantOpenFile), {path}) + "\n(" + reason + ")";
     return kMsgCantOpenFile;
 }

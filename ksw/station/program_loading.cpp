@@ -22,6 +22,7 @@ int bind_coded_file_library(platform::DynamicLibrary &library, Frontend *fronten
                           library.bind("WriteCodedFile", &functions.write) &&
                           library.bind("SetCodedFilePointer", &functions.seek) &&
                           library.bind("CloseCodedFile", &functions.close);
+    if (complete) (void)library.bind("CodeGetErrorText", &functions.error_text);  // optional
     if (!complete) {
         library.unload();
         show_message(frontend, message_text(kMsgZelcodeTooOld), {}, Buttons::Ok, BoxIcon::Stop);

@@ -28,7 +28,7 @@ inline constexpr size_t kProcessCodeLimit = 4;
 inline constexpr size_t kFixtureCodeLimit = 7;
 inline constexpr size_t kProgramVerLimit = 4;
 inline constexpr size_t kLogDateLimit = 8;
-inline constexpr size_t kSerialPortNameLimit = 7;  // the serial library's 8-byte port name
+inline constexpr size_t kSerialPortNameLimit = 127;  // the serial library's port name: "COMn" or a device path
 inline constexpr size_t kRegistryTextLimit = 255;  // "Editor": 256 bytes or more are not read
 
 // "RecFlags" bits.

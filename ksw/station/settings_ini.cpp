@@ -19,13 +19,15 @@ using platform::IniFile;
 // The kinds of keys: a cut text, "DataPath", a ranged int, a 32-bit word written with "%u", a
 // single byte, a 0/1 switch, and a switch kept for compatibility that is always written as 1.
 struct TextKey { std::string Settings::*member; size_t limit; };
+// A path: never cut (a cut path names another file); one too long is reported and not taken.
+struct PathKey { std::string Settings::*member; size_t limit = kPathTextLimit; };
 struct DataPathKey {};
 struct IntKey { int Settings::*member; int min = INT_MIN; int max = INT_MAX; int fallback = 0; };
 struct WordKey { uint32_t Settings::*member; };
 struct ByteKey { uint8_t Settings::*member; };
 struct FlagKey { bool Settings::*member; };
 struct FixedOneKey { bool Settings::*member; };
-using KeyField = std::variant<TextKey, DataPathKey, IntKey, WordKey, ByteKey, FlagKey, FixedOneKey>;
+using KeyField = std::variant<TextKey, PathKey, DataPathKey, IntKey, WordKey, ByteKey, FlagKey, FixedOneKey>;
 
 struct KeyRow {
     std::string_view section;
@@ -35,12 +37,12 @@ struct KeyRow {
 };
 
 const KeyRow kKeys[] = {
-    {"Program", "UserProgram", TextKey{&Settings::user_program, kPathTextLimit}},
+    {"Program", "UserProgram", PathKey{&Settings::user_program}},
     {"Program", "DataPath", DataPathKey{}},
     {"Program", "Define", TextKey{&Settings::define, kPathTextLimit}},
-    {"Program", "CorrFile", TextKey{&Settings::corr_file, kPathTextLimit}},
-    {"Program", "AdjustFile", TextKey{&Settings::adjust_file, kPathTextLimit}},
-    {"Program", "MainScreen", TextKey{&Settings::main_screen, kPathTextLimit}},
+    {"Program", "CorrFile", PathKey{&Settings::corr_file}},
+    {"Program", "AdjustFile", PathKey{&Settings::adjust_file}},
+    {"Program", "MainScreen", PathKey{&Settings::main_screen}},
     {"Program", "LogSize", IntKey{&Settings::log_size, 1, INT_MAX, 6100}},
     {"Program", "MaxLogSize", IntKey{&Settings::max_log_size}},
     {"Program", "LogDate", TextKey{&Settings::log_date, kLogDateLimit}},
@@ -73,8 +75,8 @@ const KeyRow kKeys[] = {
     {"Mode", "E0SeqMode", FlagKey{&Settings::e0_seq_mode}},
     {"Mode", "CodePage", IntKey{&Settings::code_page}},
     {"EVR", "Interval", IntKey{&Settings::evr_interval}},
-    {"EVR", "AccessFile", TextKey{&Settings::access_file, kPathTextLimit}},
-    {"RS232C", "Port", TextKey{&Settings::rs_port, kSerialPortNameLimit}},
+    {"EVR", "AccessFile", PathKey{&Settings::access_file}},
+    {"RS232C", "Port", PathKey{&Settings::rs_port, kSerialPortNameLimit}},
     {"RS232C", "BaudRate", IntKey{&Settings::baud_rate}},
     {"RS232C", "ByteSize", ByteKey{&Settings::byte_size}},
     {"RS232C", "StopBits", ByteKey{&Settings::stop_bits}},
@@ -140,6 +142,16 @@ public:
         out_of_range_ += "\n[" + std::string(section) + "] " + std::string(key) + "=" + *text;
         return std::nullopt;
     }
+    // A text at section/key that fits `limit`; nullopt when missing or too long (then noted).
+    std::optional<std::string> text(std::string_view section, std::string_view key, size_t limit) {
+        std::optional<std::string> value = ini_.get(section, key);
+        if (value && value->size() > limit) {
+            out_of_range_ += "\n[" + std::string(section) + "] " + std::string(key) + " is longer than " +
+                             std::to_string(limit) + " characters";
+            return std::nullopt;
+        }
+        return value;
+    }
     // "\n[section] key=value" for each value noted.
     const std::string &out_of_range() const { return out_of_range_; }
 
@@ -156,8 +168,12 @@ void read_row(const KeyRow &row, const IniFile &ini, NumberReader &numbers, Sett
                    [&](const TextKey &k) {
                        if (const auto v = text()) s.*k.member = config::cut_text(*v, k.limit);
                    },
+                   [&](const PathKey &k) {
+                       if (const auto v = numbers.text(row.section, row.key, k.limit)) s.*k.member = *v;
+                   },
                    [&](const DataPathKey &) {
-                       if (const auto v = text()) s.data_path = normalize_data_path(*v);
+                       if (const auto v = numbers.text(row.section, row.key, kPathTextLimit))
+                           s.data_path = normalize_data_path(*v);
                    },
                    [&](const IntKey &k) {
                        if (const auto n = number(kIntMin, kIntMax))
@@ -184,6 +200,7 @@ void read_row(const KeyRow &row, const IniFile &ini, NumberReader &numbers, Sett
 std::string row_text(const KeyRow &row, const Settings &s) {
     return std::visit(Overload{
                           [&](const TextKey &k) { return s.*k.member; },
+                          [&](const PathKey &k) { return s.*k.member; },
                           [&](const DataPathKey &) { return s.data_path; },
                           [&](const IntKey &k) { return std::to_string(s.*k.member); },
                           [&](const WordKey &k) { return std::to_string(s.*k.member); },

@@ -144,16 +144,24 @@ bool keep_identity(int fd, const struct stat &old, std::string *reason) {
 
 }  // namespace
 
-bool write_file_atomic(const std::string &path, std::string_view data, std::string *error) {
+bool write_file_atomic(const std::string &path, std::string_view data, std::string *error, LinkPolicy links) {
     std::string reason;
     const auto failed = [&](const std::string &what) {
         if (error) *error = what + " " + path + ": " + reason;
         return false;
     };
-    std::string target;
-    if (!follow_links(path, &target, &reason)) return failed("cannot follow the link");
+    std::string target = path;
+    if (links == LinkPolicy::kFollow && !follow_links(path, &target, &reason)) return failed("cannot follow the link");
     struct stat old{};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
+    bool exists = ::stat(target.c_str(), &old) == 0;
+    if (links == LinkPolicy::kReplace) {
+        // A link standing at `path` is replaced by the new file; what it points to is left alone.
+        struct stat own{};
+        if (::lstat(target.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) {
+            exists = false;
+            errno = ENOENT;
+        }
+    }
     if (!exists && errno != ENOENT) {
         reason = errno_text(errno);
         return failed("cannot replace");

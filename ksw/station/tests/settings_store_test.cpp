@@ -139,7 +139,7 @@ TEST(SettingsStore, ValuesAreCheckedAgainstTheirLimits) {
     EXPECT_EQ(s.graph_mode, 1);
     EXPECT_EQ(s.x_sys_char, 12);
     EXPECT_FALSE(s.page_check);
-    EXPECT_EQ(s.rs_port, "/dev/tt");
+    EXPECT_EQ(s.rs_port, "/dev/ttyUSB0");  // a device path, never cut
     EXPECT_EQ(s.byte_size, 8);
     EXPECT_EQ(s.windows[kWinMain], (WindowRect{0, 0, 640, 480}));
     EXPECT_EQ(s.windows[kWinOkNg], (WindowRect{1, 2, 3, 4}));
@@ -148,6 +148,15 @@ TEST(SettingsStore, ValuesAreCheckedAgainstTheirLimits) {
     EXPECT_EQ(stores.load("[Program]\nDataPath=\n").data_path, "./");
     EXPECT_EQ(stores.load("[Process]\nTaskNo=99\n").task_no, 99);
     EXPECT_EQ(stores.load("[Process]\nTaskNo=-1\n").task_no, 0);
+    // A path too long for its setting is reported and not taken: cut, it would name another file.
+    {
+        write_text(stores.ini, "[Program]\nUserProgram=/p/" + std::string(300, 'x') + ".ks\n");
+        Settings cut;
+        std::string message;
+        EXPECT_EQ(LoadIniSettings(cut, stores.ini, kToday, &message), 1);
+        EXPECT_EQ(cut.user_program, Settings{}.user_program);
+        EXPECT_NE(message.find("[Program] UserProgram is longer than 255 characters"), std::string::npos) << message;
+    }
     const Settings debug = stores.load("[Mode]\nDebugMode=2\n");
     EXPECT_EQ(debug.port_access_mode, 2);
 }

@@ -31,7 +31,12 @@ bool read_file(const std::string &path, std::string *out, std::string *error = n
 // regular file, its owner cannot be kept, the disk is full, the file-size limit is reached ...)
 // the old file is untouched, no temporary file is left, the reason naming `path` is stored in
 // `error` and the result is false.
-bool write_file_atomic(const std::string &path, std::string_view data, std::string *error = nullptr);
+// With LinkPolicy::kReplace a link at `path` is not followed: the new file takes its place and
+// the file it pointed to stays as it was (for files a program writes into a folder others may
+// share, such as its compile reports).
+enum class LinkPolicy { kFollow, kReplace };
+bool write_file_atomic(const std::string &path, std::string_view data, std::string *error = nullptr,
+                       LinkPolicy links = LinkPolicy::kFollow);
 
 // Makes a write beyond the process's file-size limit fail with EFBIG ("File too large")
 // instead of ending the process with SIGXFSZ. Process-wide; write_file_atomic calls it, and
