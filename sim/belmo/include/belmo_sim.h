@@ -81,6 +81,8 @@ BELMO_SIM_API uint64_t belmo_sim_exchanges(void);
 /* Copies the last command block the unit received (up to `max` bytes) and returns its length;
  * 0 before the first. */
 BELMO_SIM_API size_t belmo_sim_last_command(void *buf, size_t max);
+/* The time-out (milliseconds) of the last enumeration, session open or transfer call. */
+BELMO_SIM_API uint32_t belmo_sim_last_timeout(void);
 /* Sessions open now. */
 BELMO_SIM_API int belmo_sim_open_sessions(void);
 

@@ -90,8 +90,9 @@ BELMO_API int32_t BELMO_Exit(void) {
 }
 
 BELMO_API int32_t BELMO_EnumDevice(const uint32_t *filter, uint32_t filter_bytes, uint32_t *ids, uint32_t max,
-                                   uint32_t /*timeout*/) {
+                                   uint32_t timeout) {
     return belmo::with_bus([&](Bus &b) -> int32_t {
+        b.last_timeout = timeout;
         if (b.injected(BELMO_SIM_CALL_ENUM, &b.library_error)) return -1;
         if (!b.initialised || !filter || filter_bytes < 4 || (!ids && max > 0)) {
             b.library_error = BELMO_ERROR_ARGUMENT;
@@ -129,8 +130,9 @@ BELMO_API int32_t BELMO_ResetDevice(uint32_t device, uint32_t /*timeout*/) {
     });
 }
 
-BELMO_API uint32_t BELMO_OpenSession(uint32_t device, uint32_t flags, uint32_t /*timeout*/) {
+BELMO_API uint32_t BELMO_OpenSession(uint32_t device, uint32_t flags, uint32_t timeout) {
     return belmo::with_bus([&](Bus &b) -> uint32_t {
+        b.last_timeout = timeout;
         if (b.injected(BELMO_SIM_CALL_OPEN, &b.library_error)) return 0;
         if (!b.initialised || flags != 0 || !b.attached(device)) {
             b.library_error = b.initialised && flags == 0 && !b.present ? BELMO_ERROR_GONE : BELMO_ERROR_ARGUMENT;
@@ -189,8 +191,9 @@ BELMO_API int32_t BELMO_FunctionEx(uint32_t session, uint32_t function, const vo
     });
 }
 
-BELMO_API int32_t BELMO_WriteCmd(uint32_t session, const void *block, uint32_t length, uint32_t /*timeout*/) {
+BELMO_API int32_t BELMO_WriteCmd(uint32_t session, const void *block, uint32_t length, uint32_t timeout) {
     return belmo::with_bus([&](Bus &b) -> int32_t {
+        b.last_timeout = timeout;
         Session *s = b.usable(session);
         if (!s) return -1;
         if (b.injected(BELMO_SIM_CALL_WRITE, &s->last_error)) return -1;
@@ -213,6 +216,7 @@ BELMO_API int32_t BELMO_ReadCmd(uint32_t session, void *block, uint32_t length, 
     belmo::Packet reply;
     long long wait = 0;
     const int32_t taken = belmo::with_bus([&](Bus &b) -> int32_t {
+        b.last_timeout = timeout;
         Session *s = b.usable(session);
         if (!s) return -1;
         if (b.injected(BELMO_SIM_CALL_READ, &s->last_error)) return -1;

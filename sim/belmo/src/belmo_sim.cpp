@@ -109,6 +109,10 @@ BELMO_SIM_API size_t belmo_sim_last_command(void *buf, size_t max) {
     });
 }
 
+BELMO_SIM_API uint32_t belmo_sim_last_timeout(void) {
+    return belmo::with_bus([](Bus &b) { return b.last_timeout; });
+}
+
 BELMO_SIM_API int belmo_sim_open_sessions(void) {
     return belmo::with_bus([](Bus &b) { return static_cast<int>(b.sessions.size()); });
 }

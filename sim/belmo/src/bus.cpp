@@ -32,6 +32,7 @@ int Bus::reset() {
     latency_us = config.latency_us;
     exchanges = 0;
     last_command = Packet{};
+    last_timeout = 0;
     return problems;
 }
 

@@ -54,6 +54,7 @@ struct Bus {
     // Counters.
     uint64_t exchanges = 0;
     Packet last_command;
+    uint32_t last_timeout = 0;
 
     // The unit set up again from the scenario's [usb] section; returns the problems reported.
     int reset();
