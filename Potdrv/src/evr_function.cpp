@@ -66,8 +66,10 @@ int32_t unit_function(Connection &c, const EvrWord *record) {
     uint16_t *out = pointer<uint16_t>(record[3]);
     int32_t *capacity = pointer<int32_t>(record[4]);
     if (!capacity || (!in && count > 0) || (!out && count_at(capacity) > 0)) return EVR_BAD_ARGUMENT;
-    std::array<uint8_t, kMaxFunctionValues> sent{};
-    for (uint32_t i = 0; i < count; ++i) sent[i] = static_cast<uint8_t>(in[i]);
+    // More than 256 values are refused by the transport before it reads any: only what can be
+    // sent is narrowed.
+    std::array<uint8_t, NAKOR_MAX_DATA> sent{};
+    for (uint32_t i = 0; i < std::min<uint32_t>(count, NAKOR_MAX_DATA); ++i) sent[i] = static_cast<uint8_t>(in[i]);
     std::array<uint8_t, NAKOR_MAX_DATA> returned{};
     uint32_t length = 0;
     const int32_t r = Nakor_FunctionEx(number(record[0]), sent.data(), count, returned.data(), &length, c.timeout);

@@ -235,11 +235,12 @@ TEST_F(EvrDriver, UnloadingClosesTheSessionAndEndsTheTransportsUse) {
 
 TEST_F(EvrDriver, UnitFunctionsSendLowBytesAndReturnWhatFitsTheCapacity) {
     start();
-    const uint16_t in[3] = {0x141, 0x42, 0x43};
+    std::vector<uint16_t> in(257, 0x44);
+    in[0] = 0x141, in[1] = 0x42, in[2] = 0x43;
     uint16_t out[4] = {9, 9, 9, 9};
     int32_t count = 2;
     auto record = [&](uint32_t n, int32_t *c) {
-        return std::array<EvrWord, 5>{0, reinterpret_cast<EvrWord>(in), static_cast<EvrWord>(n),
+        return std::array<EvrWord, 5>{0, reinterpret_cast<EvrWord>(in.data()), static_cast<EvrWord>(n),
                                       reinterpret_cast<EvrWord>(out), reinterpret_cast<EvrWord>(c)};
     };
     ASSERT_EQ(d_->call(2, record(3, &count)), EVR_OK);  // function 0 echoes
