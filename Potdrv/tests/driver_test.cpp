@@ -304,6 +304,9 @@ TEST_F(EvrDriver, FileServicesTakeTheirPathFromInOneCharacterAValue) {
     in[in.size() - 2] = 'x';  // .../td.bix
     ASSERT_EQ(d_->service(7, in.data(), 100, nullptr, 0), EVR_OK);
     EXPECT_EQ(ksw::testing::read_text(path.substr(0, path.size() - 1) + "x"), data);
+    ASSERT_EQ(belmo_sim_set_area(BELMO_SIM_AREA_DIAGNOSIS, "log", 3), 0);
+    ASSERT_EQ(d_->service(37, in.data(), 2, nullptr, 0), EVR_OK);  // two bytes of the records
+    EXPECT_EQ(ksw::testing::read_text(path.substr(0, path.size() - 1) + "x"), "lo");
     in[3] = 0x141;  // a value above 255 ends the text: "/tm" is no file
     EXPECT_EQ(d_->service(27, in.data(), 0, out, 0), EVR_BAD_ARGUMENT);
 }
