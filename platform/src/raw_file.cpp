@@ -39,6 +39,29 @@ int open_regular_file(const std::string &path, std::string *error) {
     return fd;
 }
 
+int open_output_stream(const std::string &path, std::string *error) {
+    // O_NONBLOCK: a FIFO nobody reads fails with ENXIO instead of blocking the open.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) {
+        set_reason(error, errno == ENXIO ? "is a FIFO that nobody reads" : errno_text(errno));
+        return -1;
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) {
+        set_reason(error, errno_text(errno));
+        ::close(fd);
+        return -1;
+    }
+    if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+        set_reason(error, errno_text(errno));
+        ::close(fd);
+        return -1;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
 int create_new_file(const std::string &path, unsigned mode, std::string *error) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd < 0) set_reason(error, errno_text(errno));
