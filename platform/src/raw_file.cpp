@@ -43,7 +43,9 @@ int open_output_stream(const std::string &path, std::string *error) {
     // O_NONBLOCK: a FIFO nobody reads fails with ENXIO instead of blocking the open.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0) {
-        set_reason(error, errno == ENXIO ? "is a FIFO that nobody reads" : errno_text(errno));
+        set_reason(error, errno == ENXIO    ? "is a FIFO that nobody reads"
+                          : errno == EISDIR ? "is a folder"
+                                            : errno_text(errno));
         return -1;
     }
     struct stat st{};
