@@ -48,6 +48,16 @@ TEST_F(JigPorts_, BoardsAreFiledBySlotAndAddressesRouteToTheirChips) {
     EXPECT_EQ(PortIn(jig, 0x13), 0xFF);  // no board, no permission for the port itself
 }
 
+TEST_F(JigPorts_, ABoardLibraryWithoutEveryEntryPointIsNotUsed) {
+    testing::ScopedEnv path("KSW_LIBRARY_PATH", KSW_INCOMPLETE_FBIPPI_DIR);
+    std::string notice;
+    EXPECT_EQ(LoadPpiBoards(jig, &notice), 0);
+    EXPECT_NE(notice.find("PpiCommonGetPciDeviceInfo"), std::string::npos) << notice;
+    EXPECT_FALSE(jig.boards_bound);
+    EXPECT_FALSE(jig.board_library.loaded());
+    EXPECT_EQ(PortIn(jig, 0x12), 0xFF);  // every address is a direct one now, without permission
+}
+
 TEST_F(JigPorts_, AnOutputPortWriteIsTheStrobedSequenceAndTheSameValueIsWrittenOnce) {
     ASSERT_EQ(WriteOutputPort(jig, 28, 0x01FF), kOk);
     const Accesses seen = accesses();
