@@ -51,6 +51,10 @@ TEST(RemoteControlRules, AChangedSetIsSwallowedUntilEverySwitchIsReleased) {
 
 class RemoteControlThread : public testing::SimJigTest {
 protected:
+    void TearDown() override {
+        remote.stop();  // before the jig goes
+        SimJigTest::TearDown();
+    }
     // Waits up to a second for `count` keys.
     Keys wait_for_keys(size_t count) {
         for (int i = 0; i < 100 && frontend.posted_keys().size() < count; ++i)
