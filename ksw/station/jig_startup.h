@@ -65,6 +65,8 @@ public:
     // Starts the remote-control thread when it does not run; shows "s002: [internal
     // error]Can't use remo-con" when it cannot.
     bool start_remote_control();
+    // The chips back at their normal words (strobes and A/D start idle), as after an abort.
+    void rest_outputs() { SetPortsDefault(jig_); }
     // Stops the remote control, sets every chip to input and releases the board library.
     void close();
 

@@ -78,6 +78,7 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     run_options.inhibit_result_window = config.inhibit_ok_ng;
     run_options.ok_wave = config.ok_wave;
     run_options.ng_wave = config.ng_wave;
+    run_options.rest_jig = [&jig] { jig.rest_outputs(); };
     RunControl control(context, frontend, run_options);
     control.set_repeat_count(config.auto_repeats_left);  // -In: the first start repeats n times
     bool closing = false;
