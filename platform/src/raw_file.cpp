@@ -14,6 +14,20 @@ void set_reason(std::string *error, const std::string &reason) {
     if (error) *error = reason;
 }
 
+// Closes a descriptor that was opened but is not to be used, with the reason; returns -1.
+int refuse(int fd, std::string *error, const std::string &reason) {
+    set_reason(error, reason);
+    ::close(fd);
+    return -1;
+}
+
+// A descriptor opened with O_NONBLOCK (so that opening a FIFO never waits) made blocking again.
+int blocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
 }  // namespace
 
 int open_regular_file(const std::string &path, std::string *error) {
@@ -24,19 +38,9 @@ int open_regular_file(const std::string &path, std::string *error) {
         return -1;
     }
     struct stat st{};
-    if (::fstat(fd, &st) != 0) {
-        set_reason(error, errno_text(errno));
-        ::close(fd);
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        set_reason(error, S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file");
-        ::close(fd);
-        return -1;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    return fd;
+    if (::fstat(fd, &st) != 0) return refuse(fd, error, errno_text(errno));
+    if (!S_ISREG(st.st_mode)) return refuse(fd, error, S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file");
+    return blocking(fd);
 }
 
 int open_output_stream(const std::string &path, std::string *error) {
@@ -49,19 +53,9 @@ int open_output_stream(const std::string &path, std::string *error) {
         return -1;
     }
     struct stat st{};
-    if (::fstat(fd, &st) != 0) {
-        set_reason(error, errno_text(errno));
-        ::close(fd);
-        return -1;
-    }
-    if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
-        set_reason(error, errno_text(errno));
-        ::close(fd);
-        return -1;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    return fd;
+    if (::fstat(fd, &st) != 0) return refuse(fd, error, errno_text(errno));
+    if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) return refuse(fd, error, errno_text(errno));
+    return blocking(fd);
 }
 
 int create_new_file(const std::string &path, unsigned mode, std::string *error) {

@@ -64,6 +64,26 @@ std::string samples_text(const char *what, int channel, int range, const uint16_
     return text;
 }
 
+// What both reads share: the port lock held throughout, the channel selected (zeros without
+// port I/O), the samples taken by `take`, the converter back to idle, the time of the read kept.
+template <typename Take>
+int read_samples(JigPorts &jig, const char *what, int channel, int range, uint16_t *samples, int count, Take take) {
+    TraceScope scope(jig);
+    const auto text = [&](int rc) { return samples_text(what, channel, range, samples, count, rc); };
+    if (count < 0 || (count > 0 && !samples)) return scope.end(kErrOutOfRange, [&] { return text(kErrOutOfRange); });
+    std::lock_guard<PortLock> hold(jig.lock);
+    int rc = select_ad(jig, channel, range);
+    if (rc == -1) {
+        for (int i = 0; i < count; ++i) samples[i] = 0;
+        rc = kOk;
+    } else if (rc == kOk) {
+        rc = take();
+        if (rc == kOk) out(jig, kChipSys1, kPortA, 0x70);
+    }
+    jig.last_ad_read_tick.store(platform::tick_count(), std::memory_order_relaxed);
+    return scope.end(rc, [&] { return text(rc); });
+}
+
 }  // namespace
 
 int SelectAdChannel(JigPorts &jig, int channel, int range) {
@@ -89,51 +109,32 @@ int StartAdConversion(JigPorts &jig, int channel, int range) {
 
 int ReadAd(JigPorts &jig, int channel, int range, uint16_t *samples, int count, uint32_t timeout_ms, int mask,
            const JigWaiter &waiter) {
-    TraceScope scope(jig);
-    if (count < 0 || (count > 0 && !samples)) return scope.end(kErrOutOfRange, [] { return std::string("ad read"); });
-    std::lock_guard<PortLock> hold(jig.lock);
-    int rc = select_ad(jig, channel, range);
-    if (rc == -1) {
-        for (int i = 0; i < count; ++i) samples[i] = 0;
-        rc = kOk;
-    } else if (rc == kOk) {
-        rc = wait_while_busy(jig, [&] { return (in(jig, kChipSys0, kPortB) & 0x20) != 0; }, timeout_ms, waiter);
-        if (rc == kOk) {
-            const unsigned c = in(jig, kChipSys1, kPortC);
-            for (const unsigned v : {(c & ~4u) | 2u, (c & ~4u) | 6u, (c & ~4u) | 2u}) out(jig, kChipSys1, kPortC, v);
-            const unsigned b = c & 0xF9;
-            for (const unsigned v : {b, b | 4, b, b | 4, b | 6, b | 2}) out(jig, kChipSys1, kPortC, v);
-            for (int i = 0; i < count; ++i) {
-                out(jig, kChipSys1, kPortC, b | 6);
-                out(jig, kChipSys1, kPortC, b | 2);  // bit 2 falling: the next sample
-                samples[i] = bus_sample(jig, mask);
-            }
-            out(jig, kChipSys1, kPortA, 0x70);
+    return read_samples(jig, "ad", channel, range, samples, count, [&]() -> int {
+        const int rc = wait_while_busy(jig, [&] { return (in(jig, kChipSys0, kPortB) & 0x20) != 0; }, timeout_ms, waiter);
+        if (rc != kOk) return rc;
+        const unsigned c = in(jig, kChipSys1, kPortC);
+        for (const unsigned v : {(c & ~4u) | 2u, (c & ~4u) | 6u, (c & ~4u) | 2u}) out(jig, kChipSys1, kPortC, v);
+        const unsigned b = c & 0xF9;
+        for (const unsigned v : {b, b | 4, b, b | 4, b | 6, b | 2}) out(jig, kChipSys1, kPortC, v);
+        for (int i = 0; i < count; ++i) {
+            out(jig, kChipSys1, kPortC, b | 6);
+            out(jig, kChipSys1, kPortC, b | 2);  // bit 2 falling: the next sample
+            samples[i] = bus_sample(jig, mask);
         }
-    }
-    jig.last_ad_read_tick.store(platform::tick_count(), std::memory_order_relaxed);
-    return scope.end(rc, [&] { return samples_text("ad", channel, range, samples, count, rc); });
+        return kOk;
+    });
 }
 
 int ReadAdFast(JigPorts &jig, int channel, int range, uint16_t *samples, int count, int mask) {
-    TraceScope scope(jig);
-    if (count < 0 || (count > 0 && !samples)) return scope.end(kErrOutOfRange, [] { return std::string("ad fast"); });
-    std::lock_guard<PortLock> hold(jig.lock);
-    int rc = select_ad(jig, channel, range);
-    if (rc == -1) {
-        for (int i = 0; i < count; ++i) samples[i] = 0;
-        rc = kOk;
-    } else if (rc == kOk) {
+    return read_samples(jig, "ad fast", channel, range, samples, count, [&]() -> int {
         const unsigned c = in(jig, kChipSys1, kPortC);
         for (int i = 0; i < count; ++i) {
             out(jig, kChipSys1, kPortC, (c & ~4u) | 4u);
             out(jig, kChipSys1, kPortC, c & ~4u);
             samples[i] = bus_sample(jig, mask);
         }
-        out(jig, kChipSys1, kPortA, 0x70);
-    }
-    jig.last_ad_read_tick.store(platform::tick_count(), std::memory_order_relaxed);
-    return scope.end(rc, [&] { return samples_text("ad fast", channel, range, samples, count, rc); });
+        return kOk;
+    });
 }
 
 bool AdBusy(JigPorts &jig) {

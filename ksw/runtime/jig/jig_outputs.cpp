@@ -25,15 +25,22 @@ constexpr double kAmpCodePerAmp = 999.755859375;
 
 uint16_t shadow(const JigPorts &jig, int port) { return jig.output_ports[static_cast<size_t>(port)].load(std::memory_order_relaxed); }
 
+// A 16-bit value onto a data bus: `chip` set to `mode` (its ports A and `high_port` driving),
+// the shadow stored, the low byte on port A and the high byte on `high_port`, each followed by
+// a yield. The caller holds the port lock.
+void drive_bus(JigPorts &jig, int chip, unsigned mode, int high_port, uint16_t value, std::atomic<uint16_t> &shadow) {
+    out(jig, chip, kPortControl, mode);
+    shadow.store(value, std::memory_order_relaxed);
+    out(jig, chip, kPortA, value & 0xFF);
+    yield();
+    out(jig, chip, high_port, value >> 8);
+    yield();
+}
+
 // The strobed write of a value onto output port `port`; the caller holds the port lock and has
 // made the checks.
 void strobe_output_port(JigPorts &jig, int port, uint16_t value) {
-    out(jig, kChipSys0, kPortControl, 0x82);  // A and C drive the data bus
-    jig.output_ports[static_cast<size_t>(port)].store(value, std::memory_order_relaxed);
-    out(jig, kChipSys0, kPortA, value & 0xFF);
-    yield();
-    out(jig, kChipSys0, kPortC, value >> 8);
-    yield();
+    drive_bus(jig, kChipSys0, 0x82, kPortC, value, jig.output_ports[static_cast<size_t>(port)]);
     out(jig, kChipSys1, kPortA, (in(jig, kChipSys1, kPortA) & 0xF0) | (port & 15));
     out(jig, kChipSys1, kPortB, (in(jig, kChipSys1, kPortB) & 0xFE) | (port / 16));
     const unsigned c = in(jig, kChipSys1, kPortC);
@@ -108,12 +115,7 @@ int WriteExt0Word(JigPorts &jig, int word, uint16_t value) {
     if (access_mode(jig) == kAccessNoPortIo) return scope.end(kOk, text, " (no port I/O)");
     if (!extension_chips_configured(jig)) return scope.end(kErrPortUnset, text);
     std::lock_guard<PortLock> hold(jig.lock);
-    out(jig, kChipExt0, kPortControl, 0x89);  // A and B drive the extension bus
-    jig.ext0_words[static_cast<size_t>(word)].store(value, std::memory_order_relaxed);
-    out(jig, kChipExt0, kPortA, value & 0xFF);
-    yield();
-    out(jig, kChipExt0, kPortB, value >> 8);
-    yield();
+    drive_bus(jig, kChipExt0, 0x89, kPortB, value, jig.ext0_words[static_cast<size_t>(word)]);
     const unsigned strobe = 1u << word;
     out(jig, kChipExt1, kPortA, in(jig, kChipExt1, kPortA) & ~strobe);
     yield();
