@@ -155,8 +155,14 @@ bool JigStation::open(const JigOptions &options, const std::string &trace_path, 
     if (!notice.empty()) show_message(&frontend_, notice, "ERROR", Buttons::Ok, BoxIcon::Exclamation);
     configure_jig(jig_, options);
     open_ = true;
+    return true;
+}
+
+JigStartResult JigStation::initialise(CableRefusal refusal) {
+    // Direct port access is asked for only now, when the jig is about to be used, and on the
+    // main thread, before the threads that inherit it exist.
     const std::vector<uint16_t> direct = direct_ports(jig_);
-    if (options.direct_io && !direct.empty()) {
+    if (jig_.direct_io && !direct.empty() && !direct_io_requested_) {
         std::string reason;
         direct_io_requested_ = true;
         if (!platform::request_io_ports(direct, &reason))
@@ -165,7 +171,8 @@ bool JigStation::open(const JigOptions &options, const std::string &trace_path, 
                              "): the jig's ports read 0xFF and take no writes",
                          "ERROR", Buttons::Ok, BoxIcon::Exclamation);
     }
-    return true;
+    started_ = true;
+    return InitJig(jig_, frontend_, refusal);
 }
 
 void JigStation::attach(RunContext &context) {
@@ -183,7 +190,9 @@ void JigStation::close() {
     remote_.stop();
     if (!open_) return;
     open_ = false;
-    SetPortsInput(jig_);
+    // A jig that was never started up (the program did not load) is left as it was.
+    if (started_) SetPortsInput(jig_);
+    started_ = false;
     UnloadPpiBoards(jig_);
     if (direct_io_requested_) platform::release_io_ports();
     direct_io_requested_ = false;

@@ -2,8 +2,8 @@
 // world's scenario), binding the board library, the start-up with its cable question, the
 // remote-control thread and the shut-down.
 //
-// Order at start-up: settings -> open (board library, port options, access mode, direct port
-// permission, trace) -> program load -> initialise (InitJig with the cable question) -> STEP0
+// Order at start-up: settings -> open (board library, port options, access mode, trace) ->
+// program load -> initialise (direct port permission, InitJig with the cable question) -> STEP0
 // -> start_remote_control. At exit: close (remote control stopped, every chip set to input,
 // the board library released).
 #pragma once
@@ -54,20 +54,22 @@ public:
     JigStation(const JigStation &) = delete;
     JigStation &operator=(const JigStation &) = delete;
 
-    // Binds the board library, takes `options`, asks the system for the direct port addresses
-    // that need it and opens the trace (empty path: none). A board library that cannot be used
-    // and a refused port permission are shown to the operator; start-up goes on. False only
-    // when the trace cannot be written (the reason in `error`).
+    // Binds the board library, takes `options` and opens the trace (empty path: none). A board
+    // library that cannot be used is shown to the operator; start-up goes on. False only when
+    // the trace cannot be written (the reason in `error`). No chip is touched yet.
     bool open(const JigOptions &options, const std::string &trace_path, std::string *error);
     // The run context uses the jig; trace lines name its current step.
     void attach(RunContext &context);
-    JigStartResult initialise(CableRefusal refusal) { return InitJig(jig_, frontend_, refusal); }
+    // Asks the system for the direct port addresses that need it (a refusal is shown to the
+    // operator), then InitJig.
+    JigStartResult initialise(CableRefusal refusal);
     // Starts the remote-control thread when it does not run; shows "s002: [internal
     // error]Can't use remo-con" when it cannot.
     bool start_remote_control();
     // The chips back at their normal words (strobes and A/D start idle), as after an abort.
     void rest_outputs() { SetPortsDefault(jig_); }
-    // Stops the remote control, sets every chip to input and releases the board library.
+    // Stops the remote control, sets every chip to input (when the jig was started up) and
+    // releases the board library.
     void close();
 
 private:
@@ -76,6 +78,7 @@ private:
     JigTrace trace_;
     RemoteControl remote_;
     bool open_ = false;
+    bool started_ = false;
     bool direct_io_requested_ = false;
 };
 

@@ -147,13 +147,30 @@ TEST_F(JigStartUp, TheStationOpensItsTraceAndGivesTheJigToTheRun) {
     EXPECT_EQ(context.jig, &jig);
     context.status.step.store(12);
     ASSERT_EQ(WriteOutputPort(jig, 2, 0x0102), kOk);
+    // A jig that was never started up (the program did not load) is left alone at the end.
+    jigsim_trace_clear();
     station.close();
+    EXPECT_TRUE(accesses().empty());
     EXPECT_EQ(jig.trace, nullptr);
     EXPECT_FALSE(jig.boards_bound);
     const std::string trace = testing::read_text(dir.file("t.txt"));
     EXPECT_NE(trace.find("step 12 +"), std::string::npos) << trace;
     EXPECT_NE(trace.find("ms out[2]=0x0102\n"), std::string::npos) << trace;
-    EXPECT_NE(trace.find("ms ports input\n"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("ports input"), std::string::npos) << trace;
+}
+
+TEST_F(JigStartUp, AStartedJigIsSetToInputWhenTheStationCloses) {
+    JigStation station(jig, frontend);
+    JigOptions options;
+    options.direct_io = false;
+    options.chips = jig.chips;
+    options.access_mode = kAccessNoJig;  // no cable check, no zeroing
+    std::string error;
+    ASSERT_TRUE(station.open(options, "", &error)) << error;
+    EXPECT_EQ(station.initialise(CableRefusal::kGiveUp).error, kOk);
+    jigsim_trace_clear();
+    station.close();
+    EXPECT_EQ(accesses(), (std::vector<std::string>{"C0.3=9B", "C1.3=9B", "C2.3=9B", "C3.3=9B"}));
 }
 
 }  // namespace
