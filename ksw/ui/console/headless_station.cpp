@@ -52,6 +52,8 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
         std::fprintf(stderr, "ksw: %s\n", jig_error.c_str());
         return kExitStartupFailed;
     }
+    // The run context outlives the jig station, whose trace and remote control refer to it.
+    RunContext context;
     JigStation jig(jig_ports(), frontend);
     if (!jig.open(jig_options, options.jig_trace, &jig_error)) {
         std::fprintf(stderr, "ksw: %s\n", jig_error.c_str());
@@ -67,7 +69,6 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     free_program(program);
     if (!load_program(config.user_program, program, define_table(), config, &frontend)) return kExitNotLoaded;
 
-    RunContext context;
     context.use_program(&program);
     context.registers = &registers();
     context.frontend = &frontend;
