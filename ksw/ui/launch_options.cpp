@@ -121,6 +121,9 @@ bool parse_launch_options(int argc, const char *const *argv, LaunchOptions *out,
         } else if (name == "--sim") {
             if (value.empty()) return needs_value("--sim=FILE");
             out->sim_file = std::string(value);
+        } else if (name == "--jig-trace") {
+            if (value.empty()) return needs_value("--jig-trace=FILE");
+            out->jig_trace = std::string(value);
         } else {
             *error = "unknown option " + std::string(arg) + " (see ksw --help)";
             return false;
@@ -131,14 +134,17 @@ bool parse_launch_options(int argc, const char *const *argv, LaunchOptions *out,
 
 std::string launch_usage() {
     return "usage: ksw [--headless] [--check] [--runs=N] [--answer=yes|no] [--dump=LIST] [--sim=FILE]\n"
-           "           [station switches] [PROGRAM.ks]\n"
+           "           [--jig-trace=FILE] [station switches] [PROGRAM.ks]\n"
            "\n"
            "  --headless      run without a window: status texts and results go to standard output\n"
            "  --check         preprocess and compile PROGRAM.ks only; exit 0 when it compiles, 2 when not\n"
            "  --runs=N        headless: after STEP0, run the program N times as if Enter were pressed (1)\n"
            "  --answer=yes|no headless: the answer to every question when input is not a terminal (yes)\n"
            "  --dump=LIST     headless: print registers after the last run, LIST like ad[0-99],rd[7]\n"
-           "  --sim=FILE      use the simulated jig, USB unit, GPIB board and serial product of FILE\n"
+           "  --sim=FILE      use the simulated jig, USB unit, GPIB board and serial product of the\n"
+           "                  scenario FILE; its [ports] section gives this run's port addresses\n"
+           "  --jig-trace=FILE write every jig operation (port writes, switches, latches, A/D reads,\n"
+           "                  supply loads) to FILE as it happens, with the step and the time\n"
            "  --verbose       headless: print every status pane and tool-bar field\n"
            "  --version       print the versions of ksw and its libraries\n"
            "  --help          print this text\n"

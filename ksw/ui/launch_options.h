@@ -24,6 +24,7 @@ struct LaunchOptions {
     bool answer_yes = true;
     std::vector<DumpRange> dump;
     std::string sim_file;
+    std::string jig_trace;          // --jig-trace=FILE
     std::vector<std::string> rest;  // everything else, in order, for the station's own parser
 
     // `rest` as one command line: words with blanks or tabs are put in double quotes.
