@@ -6,6 +6,7 @@
 
 #include "comkit32.h"
 #include "platform/files.h"
+#include "platform/lockfile.h"
 #include "platform/signals.h"
 #include "model/program_model.h"
 #include "station/jig_startup.h"
@@ -117,6 +118,9 @@ int run_station(int argc, char **argv) {
     console.default_yes = options.answer_yes;
     console.interactive = ksw::platform::stdin_is_terminal();  // a terminal answers questions itself
     console.verbose = options.verbose;
+    // Without a window the clipboard is a file in the runtime folder that every copy shares.
+    if (const std::string folder = ksw::platform::runtime_dir(); !folder.empty())
+        console.clipboard_file = folder + "/clipboard.txt";
     ksw::ConsoleFrontend frontend(console);
     // SIGINT, SIGTERM and SIGHUP close the station as its close command does: the watcher only
     // posts the request; the main thread ends the run, saves the settings and removes its files.

@@ -20,6 +20,7 @@ struct CommandRecord;
 struct Registers;
 struct LinkGroup;
 struct JigPorts;
+class SerialLink;
 class Frontend;
 
 enum RunMode : int { kRunNgStop = 0, kRunStep = 1, kRunLine = 2, kRunAuto = 3 };
@@ -58,6 +59,7 @@ struct RunContext {
     RunRequests requests;
     LinkGroup *group = nullptr;                // the link group being run, if any
     JigPorts *jig = nullptr;                   // the station's jig (ports, shadows, A/D)
+    SerialLink *serial = nullptr;              // the station's serial port, shared with the EVR drivers
 
     int current_step = 0;                      // kPastLastStep once a run went past its last step
     const CommandRecord *current_command = nullptr;  // the record being run

@@ -1,5 +1,5 @@
 // A front-end for tests that records every message box (answering Ok), every posted message
-// and every synthesised key.
+// and every synthesised key, and keeps a clipboard.
 #pragma once
 
 #include <functional>
@@ -56,8 +56,21 @@ public:
     void show_result(bool) override {}
     bool is_key_down(int) const override { return false; }
     void synthesize_key(int key, bool key_up) override { synthesized.emplace_back(key, key_up); }
-    bool set_clipboard_text(std::string_view) override { return false; }
-    std::optional<std::string> clipboard_text() override { return std::nullopt; }
+    // The clipboard: its text (none: nothing on it), whether it refuses to open, and how often
+    // it was opened.
+    std::optional<std::string> clipboard;
+    bool clipboard_refused = false;
+    int clipboard_opens = 0;
+    bool set_clipboard_text(std::string_view text) override {
+        ++clipboard_opens;
+        if (clipboard_refused) return false;
+        clipboard = std::string(text);
+        return true;
+    }
+    std::optional<std::string> clipboard_text() override {
+        ++clipboard_opens;
+        return clipboard_refused ? std::nullopt : clipboard;
+    }
     void beep() override {}
     bool play_sound(std::string_view) override { return false; }
     bool open_help(std::string_view) override { return false; }

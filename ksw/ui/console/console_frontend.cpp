@@ -232,15 +232,22 @@ void ConsoleFrontend::synthesize_key(int virtual_key, bool key_up) {
     if (!key_up) post(WindowMessage{kMsgKey, static_cast<uintptr_t>(virtual_key), 0, {}});
 }
 
+// With a clipboard file the text is shared with every program that reads that file, and a
+// file that is missing, unreadable or larger than any clipboard text holds no text.
 bool ConsoleFrontend::set_clipboard_text(std::string_view text) {
     std::lock_guard<std::mutex> lock(state_mutex_);
+    if (!options_.clipboard_file.empty()) return platform::write_file_atomic(options_.clipboard_file, text);
     clipboard_ = std::string(text);
     return true;
 }
 
 std::optional<std::string> ConsoleFrontend::clipboard_text() {
+    constexpr size_t kLargestClipboardText = size_t{16} << 20;
     std::lock_guard<std::mutex> lock(state_mutex_);
-    return clipboard_;
+    if (options_.clipboard_file.empty()) return clipboard_;
+    std::string text;
+    if (!platform::read_file(options_.clipboard_file, &text, nullptr, nullptr, kLargestClipboardText)) return std::nullopt;
+    return text;
 }
 
 void ConsoleFrontend::beep() {}

@@ -24,6 +24,7 @@ public:
         bool interactive = false;     // ask the terminal instead of using default_yes
         bool default_yes = true;      // the answer to every question otherwise
         bool verbose = false;         // also print panes 0-4 and the tool-bar fields
+        std::string clipboard_file;   // the clipboard's text lives in this file (empty: in memory)
     };
 
     explicit ConsoleFrontend(Options options);
