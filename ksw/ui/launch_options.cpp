@@ -118,6 +118,11 @@ bool parse_launch_options(int argc, const char *const *argv, LaunchOptions *out,
             else return needs_value("--answer=yes or --answer=no");
         } else if (name == "--dump") {
             if (!parse_dump_list(std::string(value), &out->dump, error)) return false;
+        } else if (name == "--input") {
+            if (!has_value) return needs_value("--input=TEXT, once per answer");
+            out->inputs.emplace_back(value);
+        } else if (name == "--strict" && !has_value) {
+            out->strict = true;
         } else if (name == "--sim") {
             if (value.empty()) return needs_value("--sim=FILE");
             out->sim_file = std::string(value);
@@ -125,6 +130,10 @@ bool parse_launch_options(int argc, const char *const *argv, LaunchOptions *out,
             *error = "unknown option " + std::string(arg) + " (see ksw --help)";
             return false;
         }
+    }
+    if (out->strict && !out->check) {
+        *error = "--strict goes with --check";
+        return false;
     }
     return true;
 }
@@ -138,6 +147,10 @@ std::string launch_usage() {
            "  --runs=N        headless: after STEP0, run the program N times as if Enter were pressed (1)\n"
            "  --answer=yes|no headless: the answer to every question when input is not a terminal (yes)\n"
            "  --dump=LIST     headless: print registers after the last run, LIST like ad[0-99],rd[7]\n"
+           "  --input=TEXT    headless: the next answer to the program's input( and barcode( questions;\n"
+           "                  give it once per answer (a terminal is asked when they run out)\n"
+           "  --strict        with --check: also list the commands whose device front-end this station\n"
+           "                  lacks, with file and line; exit 2 when there is one\n"
            "  --sim=FILE      use the simulated jig, USB unit, GPIB board and serial product of FILE\n"
            "  --verbose       headless: print every status pane and tool-bar field\n"
            "  --version       print the versions of ksw and its libraries\n"

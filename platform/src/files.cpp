@@ -36,6 +36,7 @@ bool is_regular_file(const std::string &path) {
 }
 
 bool stdin_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
+bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 bool read_file(const std::string &path, std::string *out, std::string *error, int *error_code, size_t max_size) {
     out->clear();

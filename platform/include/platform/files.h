@@ -48,6 +48,8 @@ bool is_regular_file(const std::string &path);
 
 // True when standard input is a terminal (a person can answer questions there).
 bool stdin_is_terminal();
+// True when standard output is a terminal (a bell written there rings).
+bool stdout_is_terminal();
 
 // Creates `path` and its missing parents with `mode`. True when the folder exists afterwards.
 bool make_directories(const std::string &path, unsigned mode, std::string *error = nullptr);
