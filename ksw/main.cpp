@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/signals.h"
 #include "model/program_model.h"
+#include "station/jig_startup.h"
 #include "station/program_loading.h"
 #include "station/settings_startup.h"
 #include "station/settings_store.h"
@@ -108,9 +109,14 @@ int run_station(int argc, char **argv) {
         print_versions();
         return 0;
     }
-    if (!options.sim_file.empty())
-        std::fprintf(stderr, "ksw: --sim=%s: the simulated jig is not built yet; running without it\n",
-                     options.sim_file.c_str());
+    if (!options.sim_file.empty()) {
+        // Before any library is bound: the simulated device libraries come first.
+        std::string sim_error;
+        if (!ksw::prepare_simulated_world(options.sim_file, &sim_error)) {
+            std::fprintf(stderr, "ksw: %s\n", sim_error.c_str());
+            return kExitStartupFailed;
+        }
+    }
     // The Qt main window is not built yet, so both modes talk through the console front-end.
     ksw::ConsoleFrontend::Options console;
     console.default_yes = options.answer_yes;

@@ -12,6 +12,7 @@
 #include "platform/ascii.h"
 #include "language/handler_support.h"
 #include "language/compile_handlers.h"
+#include "model/jig_modes.h"
 #include "model/jump_condition.h"
 #include "resources/error_codes.h"
 #include "values/evaluator.h"
@@ -157,9 +158,6 @@ int append_member(ProgramModel &model, int head, int n) {
     }
     return hang_link(model, n, first.link_count, last, -1);
 }
-
-// Which switch numbers a setsw(/setfsw( word takes: 0..511 for "off", "on", "rem", else 0..31.
-enum SwitchWord : int { kSwOff, kSwOn, kSwAssign, kSwRemote, kSwSet, kSwReset, kSwRead };
 
 // The further switch numbers of "off" and "on": slots 1..7, -1 when not given; a ninth is e074.
 int more_switches(CompileArgs &args) {

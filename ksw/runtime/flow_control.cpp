@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "runtime/run_handlers.h"
+#include "runtime/run_operands.h"
 #include "model/jump_condition.h"
 #include "model/program_model.h"
 #include "platform/tick.h"
@@ -25,28 +26,6 @@ const StepRecord &current_record(const RunContext &context) {
     return *context.program->steps[static_cast<size_t>(context.current_step)];
 }
 StepRunState &current_state(RunContext &context) { return context.steps[context.current_step]; }
-
-int int_operand(RunContext &context, const CommandRecord &command, int slot, int32_t *value) {
-    const Registers *registers = run_registers(context);
-    if (!registers) {
-        if (command.mask & kMaskIntSlot(slot)) return kErrNoMemory;
-        *value = command.ints[static_cast<size_t>(slot)];
-        return kOk;
-    }
-    const int rc = get_int_operand(*registers, command, slot, value);
-    return rc == kFromRegister ? kOk : rc;
-}
-
-int real_operand(RunContext &context, const CommandRecord &command, int slot, double *value) {
-    const Registers *registers = run_registers(context);
-    if (!registers) {
-        if (command.mask & kMaskRealSlot(slot)) return kErrNoMemory;
-        *value = command.reals[static_cast<size_t>(slot)];
-        return kOk;
-    }
-    const int rc = get_real_operand(*registers, command, slot, value);
-    return rc == kFromRegister ? kOk : rc;
-}
 
 // A target as written: relative targets count from the current step, an offset of 32768 or
 // more being negative; 0, beyond 5008, below -1 (absolute) or below 0 (relative) are error 4.
@@ -320,18 +299,6 @@ int run_limit(RunContext &context, const CommandRecord &command) {
     }
     return kOk;
 }
-
-namespace {
-
-// Seconds as whole milliseconds 0..4294967295, else error 4.
-int to_milliseconds(double seconds, uint32_t *ms) {
-    const double v = seconds * 1000.0;
-    if (!(v >= 0.0 && v <= 4294967295.0)) return kErrOutOfRange;
-    *ms = static_cast<uint32_t>(v);
-    return kOk;
-}
-
-}  // namespace
 
 // wait( seconds / wait( set, seconds / wait( dum
 int run_wait(RunContext &context, const CommandRecord &command) {

@@ -20,6 +20,7 @@ struct ProgramModel;
 struct CommandRecord;
 struct Registers;
 struct LinkGroup;
+struct JigPorts;
 class Frontend;
 
 enum RunMode : int { kRunNgStop = 0, kRunStep = 1, kRunLine = 2, kRunAuto = 3 };
@@ -57,6 +58,7 @@ struct RunContext {
     StatusBoard status;
     RunRequests requests;
     LinkGroup *group = nullptr;                // the link group being run, if any
+    JigPorts *jig = nullptr;                   // the station's jig (ports, shadows, A/D)
 
     int current_step = 0;                      // kPastLastStep once a run went past its last step
     const CommandRecord *current_command = nullptr;  // the record being run

@@ -331,6 +331,7 @@ void RunControl::on_thread_end(const WindowMessage &message) {
     if (abort_pending_) {
         abort_pending_ = false;
         join_sequencer();
+        if (options_.rest_jig) options_.rest_jig();
         context_.first_ng_step = context_.current_step;
         context_.last_result = kErrBreakedByUser;
         const std::string text = format_text("STEP%dS:%s", {context_.current_step, message_text(kErrBreakedByUser)});

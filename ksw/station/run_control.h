@@ -34,6 +34,7 @@ struct RunControlOptions {
     bool retry = false;                  // "Flags" bit 1: offer "Retry ?" after an NG run
     bool mode_change = true;             // run-mode changes allowed (Space, Tab)
     std::string ok_wave, ng_wave;        // sound files of the result
+    std::function<void()> rest_jig;      // puts the jig's outputs at rest once an aborted run ended
 };
 
 class RunControl {

@@ -126,6 +126,9 @@ bool parse_launch_options(int argc, const char *const *argv, LaunchOptions *out,
         } else if (name == "--sim") {
             if (value.empty()) return needs_value("--sim=FILE");
             out->sim_file = std::string(value);
+        } else if (name == "--jig-trace") {
+            if (value.empty()) return needs_value("--jig-trace=FILE");
+            out->jig_trace = std::string(value);
         } else {
             *error = "unknown option " + std::string(arg) + " (see ksw --help)";
             return false;
@@ -140,7 +143,7 @@ bool parse_launch_options(int argc, const char *const *argv, LaunchOptions *out,
 
 std::string launch_usage() {
     return "usage: ksw [--headless] [--check] [--runs=N] [--answer=yes|no] [--dump=LIST] [--sim=FILE]\n"
-           "           [station switches] [PROGRAM.ks]\n"
+           "           [--jig-trace=FILE] [--input=TEXT]... [--strict] [station switches] [PROGRAM.ks]\n"
            "\n"
            "  --headless      run without a window: status texts and results go to standard output\n"
            "  --check         preprocess and compile PROGRAM.ks only; exit 0 when it compiles, 2 when not\n"
@@ -151,7 +154,10 @@ std::string launch_usage() {
            "                  give it once per answer (a terminal is asked when they run out)\n"
            "  --strict        with --check: also list the commands whose device front-end this station\n"
            "                  lacks, with file and line; exit 2 when there is one\n"
-           "  --sim=FILE      use the simulated jig, USB unit, GPIB board and serial product of FILE\n"
+           "  --sim=FILE      use the simulated jig, USB unit, GPIB board and serial product of the\n"
+           "                  scenario FILE; its [ports] section gives this run's port addresses\n"
+           "  --jig-trace=FILE write every jig operation (port writes, switches, latches, A/D reads,\n"
+           "                  supply loads) to FILE as it happens, with the step and the time\n"
            "  --verbose       headless: print every status pane and tool-bar field\n"
            "  --version       print the versions of ksw and its libraries\n"
            "  --help          print this text\n"

@@ -24,6 +24,7 @@ struct LaunchOptions {
     bool answer_yes = true;
     std::vector<DumpRange> dump;
     std::string sim_file;
+    std::string jig_trace;          // --jig-trace=FILE
     std::vector<std::string> inputs;  // --input=TEXT, once per answer, in order
     bool strict = false;              // --strict (with --check)
     std::vector<std::string> rest;  // everything else, in order, for the station's own parser

@@ -91,4 +91,13 @@ std::string default_editor() {
     return "xdg-open";
 }
 
+bool set_environment(const std::string &name, const std::string &value) {
+    return ::setenv(name.c_str(), value.c_str(), 1) == 0;
+}
+
+std::string environment(const std::string &name) {
+    const char *value = std::getenv(name.c_str());
+    return value ? std::string(value) : std::string();
+}
+
 }  // namespace ksw::platform

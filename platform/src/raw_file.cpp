@@ -20,6 +20,20 @@ void set_failure(std::string *error, int *error_code, int err) {
     if (error_code) *error_code = err;
 }
 
+// Closes a descriptor that was opened but is not to be used, with the reason; returns -1.
+int refuse(int fd, std::string *error, const std::string &reason) {
+    set_reason(error, reason);
+    ::close(fd);
+    return -1;
+}
+
+// A descriptor opened with O_NONBLOCK (so that opening a FIFO never waits) made blocking again.
+int blocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
 }  // namespace
 
 int open_regular_file(const std::string &path, std::string *error, int *error_code) {
@@ -36,14 +50,25 @@ int open_regular_file(const std::string &path, std::string *error, int *error_co
         return -1;
     }
     if (!S_ISREG(st.st_mode)) {
-        set_reason(error, S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file");
         if (error_code) *error_code = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(fd);
+        return refuse(fd, error, S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file");
+    }
+    return blocking(fd);
+}
+
+int open_output_stream(const std::string &path, std::string *error) {
+    // O_NONBLOCK: a FIFO nobody reads fails with ENXIO instead of blocking the open.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) {
+        set_reason(error, errno == ENXIO    ? "is a FIFO that nobody reads"
+                          : errno == EISDIR ? "is a folder"
+                                            : errno_text(errno));
         return -1;
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    return fd;
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) return refuse(fd, error, errno_text(errno));
+    if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) return refuse(fd, error, errno_text(errno));
+    return blocking(fd);
 }
 
 int create_new_file(const std::string &path, unsigned mode, std::string *error, int *error_code) {

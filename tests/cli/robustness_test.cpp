@@ -43,8 +43,8 @@ TEST(Robustness, CopiesStartedTogetherInOneFolderEachRunTheirOwnProgram) {
     // Each pair runs the two programs in parallel shells; a pair's outputs go to files of its own.
     std::string script = "cd '" + dir.path() + "' && export XDG_CONFIG_HOME=cfg XDG_RUNTIME_DIR=run; K='" +
                          std::string(binary_dir) + "/bin/ksw'; for i in $(seq 1 200); do "
-                         "$K --headless ok.ks > ok.$i 2>&1 < /dev/null & "
-                         "$K --headless ng.ks > ng.$i 2>&1 < /dev/null; wait; done";
+                         "$K --headless -D ok.ks > ok.$i 2>&1 < /dev/null & "
+                         "$K --headless -D ng.ks > ng.$i 2>&1 < /dev/null; wait; done";
     ASSERT_EQ(std::system(script.c_str()), 0);
     int wrong = 0;
     for (int i = 1; i <= 200; ++i) {

@@ -1,10 +1,13 @@
-// A front-end for tests that records every message box and answers Ok, and records what the
-// program draws, the questions of input( (answered from `answers`, in order) and its sounds.
+// A front-end for tests that records every message box (answering Ok), every posted message
+// and every synthesised key, what the program draws, the questions of input( (answered from
+// `answers`, in order) and its sounds.
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/frontend.h"
@@ -19,13 +22,31 @@ struct ShownBox {
 class RecordingFrontend final : public Frontend {
 public:
     std::vector<ShownBox> boxes;
+    // The answer to a box, when set (else Ok).
+    std::function<Answer(const ShownBox &)> answer;
 
     Answer ask(std::string_view text, std::string_view caption, Buttons, BoxIcon) override {
         boxes.push_back({std::string(text), std::string(caption)});
-        return Answer::Ok;
+        return answer ? answer(boxes.back()) : Answer::Ok;
     }
     void set_message_handler(MessageHandler) override {}
-    void post(WindowMessage) override {}
+    // Posts may come from any thread.
+    void post(WindowMessage message) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        posted_.push_back(std::move(message));
+    }
+    std::vector<WindowMessage> posted() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return posted_;
+    }
+    // The key codes of the posted key messages, in order.
+    std::vector<int> posted_keys() const {
+        std::vector<int> keys;
+        for (const WindowMessage &m : posted())
+            if (m.id == kMsgKey) keys.push_back(static_cast<int>(m.wparam));
+        return keys;
+    }
+    std::vector<std::pair<int, bool>> synthesized;  // (key, released)
     // A value question is answered at once, as the main thread would; anything else gives 0.
     intptr_t send(WindowMessage message) override {
         return (message.id == kMsgValueQuestion && message.question) ? static_cast<intptr_t>(ask_value(*message.question)) : 0;
@@ -39,7 +60,7 @@ public:
     void show_error_string(std::string_view) override {}
     void show_result(bool) override {}
     bool is_key_down(int) const override { return false; }
-    void synthesize_key(int, bool) override {}
+    void synthesize_key(int key, bool key_up) override { synthesized.emplace_back(key, key_up); }
     bool set_clipboard_text(std::string_view) override { return false; }
     std::optional<std::string> clipboard_text() override { return std::nullopt; }
     void beep() override {}
@@ -88,6 +109,8 @@ public:
     }
 
 private:
+    mutable std::mutex mutex_;
+    std::vector<WindowMessage> posted_;
     mutable std::mutex record_mutex_;
     std::vector<DrawRequest> drawn_;
     std::vector<std::string> sounds_;

@@ -33,10 +33,10 @@ protected:
         std::fclose(out);
     }
     // Questions are answered `answer_yes`.
-    void start(bool answer_yes = true) {
+    void start(bool answer_yes = true, RunControlOptions options = {}) {
         console = std::make_unique<ConsoleFrontend>(ConsoleFrontend::Options{out, stdin, false, answer_yes, false});
         context.frontend = console.get();
-        control = std::make_unique<RunControl>(context, *console);
+        control = std::make_unique<RunControl>(context, *console, std::move(options));
         console->set_message_handler([this](const WindowMessage &m) { return control->handle_message(m); });
     }
     bool pump_until(RunState state) {
@@ -106,14 +106,22 @@ TEST_F(RunControlTest, AbortWhileWaitingEndsTheRunAsNgWith27AndRunsTheNgClosingS
     count_into(1, 1);
     step(5003);
     count_into(5003, 2);
-    start();
+    int jig_rested = 0;
+    RunControlOptions options;
+    options.rest_jig = [&] {
+        EXPECT_FALSE(control->sequencer_running());  // never while the sequencer may use the jig
+        ++jig_rested;
+    };
+    start(true, options);
     control->start_step0();
     ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_EQ(jig_rested, 0);
     control->on_operator_key(kVkReturn);
     sleep_ms(20);
     const uint32_t start_tick = platform::tick_count();
     control->abort_run(true);
     ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_EQ(jig_rested, 1);
     EXPECT_LT(platform::ticks_since(start_tick), 5000u);  // the 30 s wait was cut short
     EXPECT_EQ(control->last_result(), kErrBreakedByUser);
     EXPECT_EQ(control->ng_count(), 1);

@@ -3,8 +3,11 @@
 #include <cstdio>
 
 #include "model/program_model.h"
+#include "platform/files.h"
+#include "resources/messages.h"
 #include "resources/format.h"
 #include "runtime/sequencer.h"
+#include "station/jig_startup.h"
 #include "station/program_loading.h"
 #include "station/run_control.h"
 #include "station/settings.h"
@@ -43,6 +46,19 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     if (start_station_registers(frontend) != 0) return kExitStartupFailed;
     platform::DynamicLibrary coded;
     if (bind_coded_file_library(coded, &frontend) < 0) return kExitStartupFailed;
+    JigOptions jig_options;
+    std::string jig_error;
+    if (!jig_options_for(config, options.sim_file, &jig_options, &jig_error)) {
+        std::fprintf(stderr, "ksw: %s\n", jig_error.c_str());
+        return kExitStartupFailed;
+    }
+    // The run context outlives the jig station, whose trace and remote control refer to it.
+    RunContext context;
+    JigStation jig(jig_ports(), frontend);
+    if (!jig.open(jig_options, options.jig_trace, &jig_error)) {
+        std::fprintf(stderr, "ksw: %s\n", jig_error.c_str());
+        return kExitStartupFailed;
+    }
     define_startup_symbols(define_table(), config);
     apply_code_page(config);
     if (config.user_program.empty()) {
@@ -53,16 +69,17 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     free_program(program);
     if (!load_program(config.user_program, program, define_table(), config, &frontend)) return kExitNotLoaded;
 
-    RunContext context;
     context.use_program(&program);
     context.registers = &registers();
     context.frontend = &frontend;
+    jig.attach(context);
     context.adjust_mode = config.measure_ignore;
     if (program.global.given) context.set_run_mode(program.global.run_mode);
     RunControlOptions run_options;
     run_options.inhibit_result_window = config.inhibit_ok_ng;
     run_options.ok_wave = config.ok_wave;
     run_options.ng_wave = config.ng_wave;
+    run_options.rest_jig = [&jig] { jig.rest_outputs(); };
     RunControl control(context, frontend, run_options);
     control.set_repeat_count(config.auto_repeats_left);  // -In: the first start repeats n times
     bool closing = false;
@@ -81,8 +98,21 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
         return handled;
     });
 
+    // The cable question: a "No" checks again only when a person at a terminal can plug the
+    // cable in; otherwise the station ends with the cable's error.
+    const JigStartResult started =
+        jig.initialise(platform::stdin_is_terminal() ? CableRefusal::kCheckAgain : CableRefusal::kGiveUp);
+    if (started.abandoned) {
+        frontend.set_status_text(kPaneResult, message_text(started.error));
+        frontend.set_message_handler(nullptr);
+        unbind_coded_file_library(coded);
+        return kExitNg;
+    }
+    if (started.error != 0) settings().port_access_mode = kAccessNoJig;
+
     control.start_step0();
     if (wait_until_ready(frontend, control, closing)) {
+        jig.start_remote_control();
         for (int run = 0; run < options.runs; ++run) {
             frontend.post(WindowMessage{kMsgKey, kVkReturn, 0, {}});
             if (!wait_until_ready(frontend, control, closing)) break;

@@ -13,8 +13,11 @@ bool parse(std::vector<const char *> args, LaunchOptions *options, std::string *
 TEST(LaunchOptions, DoubleDashOptionsAreTakenOutAndTheRestKeepsItsOrder) {
     LaunchOptions o;
     std::string error;
-    ASSERT_TRUE(parse({"-D", "--headless", "my prog.ks", "--runs=3", "--answer=no", "-O1", "--sim=world.ini"}, &o, &error))
+    ASSERT_TRUE(parse({"-D", "--headless", "my prog.ks", "--runs=3", "--answer=no", "-O1", "--sim=world.ini",
+                       "--jig-trace=out/trace.txt"},
+                      &o, &error))
         << error;
+    EXPECT_EQ(o.jig_trace, "out/trace.txt");
     EXPECT_TRUE(o.headless);
     EXPECT_EQ(o.runs, 3);
     EXPECT_FALSE(o.answer_yes);
@@ -33,6 +36,8 @@ TEST(LaunchOptions, BadValuesAndUnknownOptionsAreRefusedWithAReason) {
     EXPECT_FALSE(parse({"--frobnicate"}, &o, &error));
     EXPECT_NE(error.find("--frobnicate"), std::string::npos);
     EXPECT_FALSE(parse({"--headless=1"}, &o, &error));
+    EXPECT_FALSE(parse({"--jig-trace"}, &o, &error));
+    EXPECT_NE(error.find("--jig-trace=FILE"), std::string::npos);
     // After "--" everything belongs to the station.
     ASSERT_TRUE(parse({"--", "--headless"}, &o, &error));
     EXPECT_FALSE(o.headless);

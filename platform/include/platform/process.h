@@ -32,4 +32,10 @@ bool stop_process(int pid, bool force = false);
 // The editor command: $VISUAL, then $EDITOR, then "xdg-open".
 std::string default_editor();
 
+// Sets the environment variable `name` for this process and the programs and libraries it
+// starts afterwards. Call it before other threads exist. False when it cannot be set.
+bool set_environment(const std::string &name, const std::string &value);
+// The value of `name`; empty when it is not set.
+std::string environment(const std::string &name);
+
 }  // namespace ksw::platform

@@ -23,6 +23,11 @@ int create_new_file(const std::string &path, unsigned mode, std::string *error =
 // The size in bytes of the open file, or -1 when it cannot be asked.
 int64_t file_size(int fd);
 
+// Opens `path` for a stream of output lines: a regular file is created or emptied; a terminal,
+// another character device or a pipe with a reader is taken as it is. Never waits: a FIFO
+// without a reader is refused, and so is a folder. The descriptor, or -1 with the reason.
+int open_output_stream(const std::string &path, std::string *error = nullptr);
+
 // Reads up to `size` bytes (retrying on interruption): the count, 0 at the end, -1 on an error
 // (reason in `error`).
 long read_some(int fd, void *buffer, size_t size, std::string *error = nullptr);
