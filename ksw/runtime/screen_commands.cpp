@@ -15,6 +15,7 @@
 //   info(n)   n in the tool bar's information field (text field 2)
 //   beep([on[, t]]) the beep for t seconds (default 1; 0 one short beep); beep(off) stops a
 //             sound of beep(; beep(wav, file) plays the file (e107 when it cannot be played)
+#include <initializer_list>
 #include <string>
 
 #include "model/frontend.h"
