@@ -96,35 +96,22 @@ TEST_F(ScreenCommands, ShowokngShowsTheCurrentStepsJudgement) {
     EXPECT_EQ(drawn[2].text, "NG");
 }
 
-TEST_F(ScreenCommands, ShapesCarryTheirRegistersAndRectangles) {
+TEST_F(ScreenCommands, BarReadsItsTwoRegistersAndScreenOnDrawsNothing) {
     rd()[1] = 3.0;
     rd()[2] = 4.0;
     rd()[9] = 10.0;
     // bar(0, 0, 1, 2, 0, rd[9], 5)
     EXPECT_EQ(run_bar(context, record(0, {0, 0, 1, 2, 5}, {0, 9}, kMaskRealSlot(1))), kOk);
     EXPECT_EQ(run_bar(context, record(0, {0, 0, 1, 8000, 5}, {0, 9})), kErrOutOfRange);
-    EXPECT_EQ(run_cls(context, record(1, {1, 2, 3, 4})), kOk);
-    EXPECT_EQ(run_cls(context, record(0, {})), kOk);
-    EXPECT_EQ(run_square(context, record(1, {1, 2, 3, 4, -1})), kOk);
     EXPECT_EQ(run_screen(context, record(1, {})), kOk);  // "on" only set the step's flag
-    EXPECT_EQ(run_screen(context, record(0, {0, 0, 640, 480})), kOk);
-    EXPECT_EQ(run_color(context, record(0, {3, 1, 99})), kOk);  // no third field: size stays default
+    EXPECT_EQ(run_color(context, record(0, {3, 1, 99})), kOk);  // no third field: the size stays
     const auto drawn = front.drawn();
-    ASSERT_EQ(drawn.size(), 6u);
+    ASSERT_EQ(drawn.size(), 2u);
     EXPECT_EQ(drawn[0].kind, DrawKind::kBar);
     EXPECT_EQ(drawn[0].value, 3.0);
     EXPECT_EQ(drawn[0].mark, 4.0);
     EXPECT_EQ(drawn[0].high, 10.0);
-    EXPECT_EQ(drawn[0].colour, 5);
-    EXPECT_TRUE(drawn[1].rectangle);
-    EXPECT_EQ(drawn[1].y1, 4);
-    EXPECT_FALSE(drawn[2].rectangle);
-    EXPECT_TRUE(drawn[3].rounded);
-    EXPECT_EQ(drawn[3].colour, -1);
-    EXPECT_EQ(drawn[4].kind, DrawKind::kPlacement);
-    EXPECT_EQ(drawn[4].x1, 640);
-    EXPECT_EQ(drawn[5].kind, DrawKind::kColours);
-    EXPECT_EQ(drawn[5].size, kDefaultSize);
+    EXPECT_EQ(drawn[1].size, kDefaultSize);
 }
 
 TEST_F(ScreenCommands, BeepSoundsStopsAndPlaysFiles) {

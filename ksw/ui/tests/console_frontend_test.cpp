@@ -164,7 +164,7 @@ TEST_F(Console, AWorkersValueQuestionIsAnsweredOnTheMainThread) {
     });
     auto question = std::make_shared<ValueQuestion>();
     question->prompt = "Voltage";
-    intptr_t reply = -1;
+    std::atomic<intptr_t> reply{-1};
     std::thread worker([&] { reply = front.send(WindowMessage{kMsgValueQuestion, 0, 0, {}, {}, question}); });
     EXPECT_TRUE(front.pump([&] { return reply != -1; }, 5000));
     worker.join();
