@@ -18,7 +18,6 @@
 //                    buffer, a console takes it from its prepared answers or its terminal. The
 //                    wait ends with the step's time limit (e026) or an abort.
 #include <algorithm>
-#include <cctype>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -26,6 +25,7 @@
 #include <string>
 
 #include "model/frontend.h"
+#include "platform/ascii.h"
 #include "platform/tick.h"
 #include "resources/format.h"
 #include "runtime/run_handlers.h"
@@ -97,8 +97,9 @@ std::string refusal(const Asked &a, const std::string &answer, double *value, st
         *text = t;
         if (a.mode == kInputId) {
             for (char &c : *text) {
-                if (!std::isalnum(static_cast<unsigned char>(c))) return shown + " holds more than letters and digits";
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                if (!platform::is_ascii_letter(c) && !(c >= '0' && c <= '9'))
+                    return shown + " holds more than letters and digits";
+                c = platform::ascii_upper(c);
             }
         }
         for (const char c : *text)
@@ -154,9 +155,7 @@ std::string register_name(const Asked &a) { return format_text(a.mode == kInputR
 
 // barcode('s register: "ad[n]" with n in 0..7999.
 bool code_register(std::string_view text, int32_t *n) {
-    if (text.size() < 5 || text.back() != ']' || (text[0] != 'a' && text[0] != 'A') ||
-        (text[1] != 'd' && text[1] != 'D') || text[2] != '[')
-        return false;
+    if (text.size() < 5 || text.back() != ']' || !platform::starts_with_nocase(text, "ad[")) return false;
     unsigned v = 0;
     const std::string digits(text.substr(3, text.size() - 4));
     if (!whole_number(digits, 10, &v) || !is_register_index(v)) return false;
