@@ -36,14 +36,6 @@ enum FileMode : int { kFileSearch, kFileTime, kFileDelete, kFileFolder };
 constexpr int kTimeRegisters = 6;
 constexpr uint32_t kProcessPollMs = 20;
 
-// The program's file name with "\" turned into "/".
-std::string file_path(const std::string &name) {
-    std::string path = name;
-    for (char &c : path)
-        if (c == '\\') c = '/';
-    return path;
-}
-
 int file_failure(RunContext &context, const std::string &name, const std::string &why) {
     context.failure_detail = "file( \"" + name + "\": " + why;
     return kErrOpenFile;
@@ -63,7 +55,7 @@ uint16_t kind_number(fs::file_type type) {
 int file_time(RunContext &context, AdFile &ad, const std::string &name, int32_t n) {
     if (!is_register_index(n) || !is_register_index(int64_t{n} + kTimeRegisters - 1)) return kErrOutOfRange;
     std::error_code error;
-    const fs::file_time_type changed = fs::last_write_time(file_path(name), error);
+    const fs::file_time_type changed = fs::last_write_time(platform::platform_path(name), error);
     if (error) return file_failure(context, name, error.message());
     const std::time_t seconds = std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(changed));
     std::tm local{};
@@ -78,7 +70,7 @@ int file_time(RunContext &context, AdFile &ad, const std::string &name, int32_t 
 int delete_file(RunContext &context, AdFile &ad, const std::string &name, int32_t n) {
     if (!is_register_index(n)) return kErrOutOfRange;
     std::error_code error;
-    const fs::file_type type = fs::symlink_status(file_path(name), error).type();
+    const fs::file_type type = fs::symlink_status(platform::platform_path(name), error).type();
     if (type == fs::file_type::not_found) {
         ad[static_cast<size_t>(n)] = 0;
         return kOk;
@@ -86,7 +78,7 @@ int delete_file(RunContext &context, AdFile &ad, const std::string &name, int32_
     if (error) return file_failure(context, name, error.message());
     if (type != fs::file_type::regular && type != fs::file_type::symlink)
         return file_failure(context, name, type == fs::file_type::directory ? "a folder is not deleted" : "not a file");
-    if (!fs::remove(file_path(name), error) || error)
+    if (!fs::remove(platform::platform_path(name), error) || error)
         return file_failure(context, name, error ? error.message() : "it went away");
     ad[static_cast<size_t>(n)] = 1;
     return kOk;
@@ -127,7 +119,7 @@ int run_file(RunContext &context, const CommandRecord &command) {
     case kFileSearch: {
         if (!is_register_index(n)) return kErrOutOfRange;
         std::error_code error;
-        const fs::file_type type = name.empty() ? fs::file_type::not_found : fs::status(file_path(name), error).type();
+        const fs::file_type type = name.empty() ? fs::file_type::not_found : fs::status(platform::platform_path(name), error).type();
         ad[static_cast<size_t>(n)] = kind_number(type);
         return kOk;
     }

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "model/frontend.h"
+#include "platform/files.h"
 #include "runtime/run_handlers.h"
 #include "runtime/run_operands.h"
 #include "runtime/screen_text.h"
@@ -168,7 +169,7 @@ int run_beep(RunContext &context, const CommandRecord &command) {
         return kOk;
     }
     case 2:
-        if (frontend && !frontend->play_beep_wave(command.text)) {
+        if (frontend && !frontend->play_beep_wave(platform::platform_path(command.text))) {
             context.failure_detail = "beep( cannot play \"" + command.text + "\"";
             return kErrOpenFile;
         }

@@ -223,6 +223,13 @@ std::string_view file_name_of(std::string_view path) {
     return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
+std::string platform_path(std::string_view name) {
+    std::string path(name);
+    for (char &c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
 std::string directory_of(std::string_view path) {
     const size_t cut = path.find_last_of("/\\");
     if (cut == std::string_view::npos) return ".";

@@ -119,12 +119,12 @@ TEST_F(ScreenCommands, BeepSoundsStopsAndPlaysFiles) {
     EXPECT_EQ(run_beep(context, record(1, {}, {-1})), kErrOutOfRange);
     EXPECT_EQ(run_beep(context, record(0, {}, {1.0})), kOk);
     CommandRecord wave = record(2, {});
-    wave.text = "done.wav";
+    wave.text = "sounds\\done.wav";  // "\\" separates folders as "/" does
     EXPECT_EQ(run_beep(context, wave), kOk);
     wave.text = "missing.wav";
     EXPECT_EQ(run_beep(context, wave), kErrOpenFile);
     EXPECT_EQ(context.failure_detail, "beep( cannot play \"missing.wav\"");
-    EXPECT_EQ(front.sounds(), (std::vector<std::string>{"beep 1500", "stop", "wave done.wav", "wave missing.wav"}));
+    EXPECT_EQ(front.sounds(), (std::vector<std::string>{"beep 1500", "stop", "wave sounds/done.wav", "wave missing.wav"}));
 }
 
 class InputCommand : public ScreenCommands {

@@ -58,6 +58,10 @@ bool make_directories(const std::string &path, unsigned mode, std::string *error
 std::string executable_path();
 std::string executable_dir();
 
+// A file name of a test program as this platform opens it: every "\" becomes "/", since the
+// programs may separate folders either way.
+std::string platform_path(std::string_view name);
+
 // The directory part of `path` ("a/b/c.ks" -> "a/b", "c.ks" -> "."), accepting "/" and "\".
 std::string directory_of(std::string_view path);
 
