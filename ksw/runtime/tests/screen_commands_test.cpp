@@ -119,7 +119,7 @@ TEST_F(ScreenCommands, BeepSoundsStopsAndPlaysFiles) {
     EXPECT_EQ(run_beep(context, record(1, {}, {-1})), kErrOutOfRange);
     EXPECT_EQ(run_beep(context, record(0, {}, {1.0})), kOk);
     CommandRecord wave = record(2, {});
-    wave.text = "sounds\\done.wav";  // "\\" separates folders as "/" does
+    wave.text = "sounds\\done.wav";  // a "\" separates folders as "/" does
     EXPECT_EQ(run_beep(context, wave), kOk);
     wave.text = "missing.wav";
     EXPECT_EQ(run_beep(context, wave), kErrOpenFile);
