@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runtime/run_gate.h"
 #include "runtime/step_state.h"
@@ -81,6 +82,10 @@ struct RunContext {
     uint32_t stopwatch_start = 0;              // timer(
     uint32_t wait_mark_tick = 0;               // wait( set: when the mark was set ...
     uint32_t wait_mark_ms = 0;                 // ... and how long it lasts
+    std::string failure_detail;                // what a failing command adds to its "STEP%dS:" text
+                                               // (cleared before each command)
+    std::array<bool, 2> input_termination{};   // term(: measuring inputs 1 and 2 terminated
+    std::vector<int> started_programs;         // user(: programs not yet seen to end
 
     // Loads `loaded` as the program to run: its run states start from its compiled values.
     void use_program(const ProgramModel *loaded);

@@ -25,6 +25,8 @@ struct LaunchOptions {
     std::vector<DumpRange> dump;
     std::string sim_file;
     std::string jig_trace;          // --jig-trace=FILE
+    std::vector<std::string> inputs;  // --input=TEXT, once per answer, in order
+    bool strict = false;              // --strict (with --check)
     std::vector<std::string> rest;  // everything else, in order, for the station's own parser
 
     // `rest` as one command line: words with blanks or tabs are put in double quotes.

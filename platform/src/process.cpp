@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <csignal>
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -57,14 +58,23 @@ int start_process(const std::vector<std::string> &argv, std::string *error) {
     return static_cast<int>(pid);
 }
 
+namespace {
+
+// A wait status as the exit status of an ended process (128 + signal for a killed one).
+int exit_status(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+}  // namespace
+
 int wait_process(int pid) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;
     }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
+    return exit_status(status);
 }
 
 namespace {
@@ -197,6 +207,19 @@ int ChildProcess::stop(uint32_t grace_ms) {
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return -1;
 }
+
+int poll_process(int pid) {
+    if (pid <= 0) return -1;
+    int status = 0;
+    pid_t done = -1;
+    do {
+        done = ::waitpid(pid, &status, WNOHANG);
+    } while (done < 0 && errno == EINTR);
+    if (done == 0) return kStillRunning;
+    return done < 0 ? -1 : exit_status(status);
+}
+
+bool stop_process(int pid, bool force) { return pid > 0 && ::kill(pid, force ? SIGKILL : SIGTERM) == 0; }
 
 std::string default_editor() {
     for (const char *name : {"VISUAL", "EDITOR"}) {

@@ -52,6 +52,16 @@ private:
     std::string pending_;  // bytes read past the last line handed out
 };
 
+// Looks whether a process started by start_process has ended, without waiting: its exit status
+// as wait_process gives it (the process is then gone), kStillRunning while it runs, or -1 when
+// it cannot be looked at (not a child of this process, already waited for).
+constexpr int kStillRunning = -2;
+int poll_process(int pid);
+
+// Asks a process started by start_process to end (SIGTERM), or ends it (SIGKILL) when `force`;
+// it still has to be waited for. False when the signal could not be delivered.
+bool stop_process(int pid, bool force = false);
+
 // The editor command: $VISUAL, then $EDITOR, then "xdg-open".
 std::string default_editor();
 
