@@ -15,11 +15,11 @@
 
 namespace ksw::testing {
 
-// AddressSanitizer's shadow memory rules out a limit on the address space.
-#if defined(__SANITIZE_ADDRESS__)
+// The sanitizers' shadow memory rules out a limit on the address space.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kSanitized = true;
 #elif defined(__has_feature)
-constexpr bool kSanitized = __has_feature(address_sanitizer);
+constexpr bool kSanitized = __has_feature(address_sanitizer) || __has_feature(thread_sanitizer);
 #else
 constexpr bool kSanitized = false;
 #endif
