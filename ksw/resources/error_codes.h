@@ -59,6 +59,7 @@ enum ErrorCode : int {
     kErrIncludeTooDeep = 111,    // "e111: #include nested too deeply(limit=10)"
     kErrStepIsNg = 113,          // "e113: Step is NG"
     kErrUseInputCh2 = 114,       // "e114: Use input_ch(2)"
+    kErrGpibMissingDll = 147,    // "e147: GPIB:Missing DLL"
     kErrNotSupportedComType = 170,  // "e170: Not supported COM type"
     kErrLinkDuplicated = 173,    // "e173: Link duplicated or Backword link"
     kErrMissingEvrAdj = 174,     // "e174: Missing evr_adj()"
