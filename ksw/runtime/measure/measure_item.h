@@ -25,8 +25,8 @@ struct RawSamples {
 };
 
 // What the waveform items analyse with, prepared before the loop: the slice level (0.15 times
-// the video level reference, in counts), the length of a window the step did not declare, and
-// the valid length of the capture.
+// the video level reference, in counts: the least swing a window must have to hold an edge or a
+// period), the length of a window the step did not declare, and the valid length of the capture.
 struct AnalysisParameters {
     double slice = 0;
     size_t default_window = 500;

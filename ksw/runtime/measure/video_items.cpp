@@ -10,6 +10,9 @@
 //   ",bottom("         bottom (sync tip) level of window 1, volts
 //   ",phase("          the counter's delay between the two inputs as a part of input 1's
 //                      period (found in the capture), degrees
+//
+// An edge or a period is looked for only in a window that swings by the slice level at least;
+// a window without one gives e002.
 //   ",peak_peak("      largest minus smallest sample of window 1 of its own 2048 samples, volts
 //
 // Levels and amplitudes are divided by the gain of the routed input (",bottom(" is not); the
@@ -84,6 +87,11 @@ double input_volts(const ItemContext &item, double counts) {
     return counts * waveform::kVoltsPerCount / board::input_gain(item.jig());
 }
 
+// True when window `w` swings enough to hold an edge.
+bool has_swing(const ItemContext &item, std::span<const uint16_t> samples, waveform::Window w) {
+    return waveform::peak_to_peak(samples, w) >= item.analysis.slice;
+}
+
 // The subcarrier in windows 1 and 2 of the captured channel 4.
 int two_subcarriers(ItemContext &item, waveform::Subcarrier *first, waveform::Subcarrier *second) {
     if (const int rc = capture(item); rc != kOk) return rc;
@@ -124,7 +132,8 @@ int measure_phase(ItemContext &item, double *value) {
     if (const int rc = read_counter_seconds(item, &delay); rc != kOk) return rc;
     if (const int rc = capture(item); rc != kOk) return rc;
     const std::span<const uint16_t> s = block(item, 0);
-    if (!waveform::mean_period(s, window(item, 0, s), &cycle)) return kErrTooBigSmall;
+    const waveform::Window w = window(item, 0, s);
+    if (!has_swing(item, s, w) || !waveform::mean_period(s, w, &cycle)) return kErrTooBigSmall;
     const double period = cycle / digitiser_rate(item.jig(), item.record.video_standard);
     *value = waveform::wrap_degrees(360.0 * delay / period);
     return kOk;
@@ -156,9 +165,10 @@ int measure_chroma_det(ItemContext &item, double *value) {
 int measure_interval(ItemContext &item, double *value) {
     if (const int rc = capture(item); rc != kOk) return rc;
     const std::span<const uint16_t> s = block(item, 0);
+    const waveform::Window first = window(item, 0, s), second = window(item, 1, s);
     double from = 0, to = 0;
-    if (!waveform::first_rising_crossing(s, window(item, 0, s), &from) ||
-        !waveform::first_rising_crossing(s, window(item, 1, s), &to))
+    if (!has_swing(item, s, first) || !has_swing(item, s, second) || !waveform::first_rising_crossing(s, first, &from) ||
+        !waveform::first_rising_crossing(s, second, &to))
         return kErrTooBigSmall;
     *value = (to - from) / digitiser_rate(item.jig(), item.record.video_standard) * 1e6;
     return kOk;
@@ -180,7 +190,7 @@ int measure_v_level_level(ItemContext &item, double *value) {
 int measure_bottom(ItemContext &item, double *value) {
     if (const int rc = capture(item); rc != kOk) return rc;
     const std::span<const uint16_t> s = block(item, 0);
-    *value = waveform::bottom(s, window(item, 0, s), item.analysis.slice) * waveform::kVoltsPerCount;
+    *value = waveform::bottom(s, window(item, 0, s)) * waveform::kVoltsPerCount;
     return kOk;
 }
 

@@ -56,20 +56,17 @@ double level(std::span<const uint16_t> samples, Window window, int kind) {
 
 double peak_to_peak(std::span<const uint16_t> samples, Window window) { return level(samples, window, kPeakToPeak); }
 
-double bottom(std::span<const uint16_t> samples, Window window, double slice) {
+double bottom(std::span<const uint16_t> samples, Window window) {
     const std::span<const uint16_t> s = part(samples, window);
     if (s.empty()) return 0.0;
-    const double low = *std::min_element(s.begin(), s.end());
-    if (slice <= 0) return low;
-    double sum = 0;
-    size_t count = 0;
-    for (const uint16_t v : s) {
-        if (v <= low + slice) {
-            sum += v;
-            ++count;
-        }
+    if (s.size() < 4) return *std::min_element(s.begin(), s.end());
+    double run = static_cast<double>(s[0]) + s[1] + s[2] + s[3];
+    double lowest = run;
+    for (size_t i = 4; i < s.size(); ++i) {
+        run += static_cast<double>(s[i]) - s[i - 4];
+        lowest = std::min(lowest, run);
     }
-    return sum / static_cast<double>(count);
+    return lowest / 4.0;
 }
 
 bool subcarrier(std::span<const uint16_t> samples, Window window, Subcarrier *out) {

@@ -36,9 +36,10 @@ double level(std::span<const uint16_t> samples, Window window, int kind);
 // Largest minus smallest sample of the window, in counts.
 double peak_to_peak(std::span<const uint16_t> samples, Window window);
 
-// The bottom level (a sync tip): the mean of the samples that lie within `slice` counts of the
-// window's smallest sample, so noise on a flat bottom averages out. `slice` <= 0: the smallest.
-double bottom(std::span<const uint16_t> samples, Window window, double slice);
+// The bottom level (a sync tip): the lowest mean of four samples in a row in the window, so a
+// subcarrier cycle and noise on a flat bottom average out (the smallest sample of a window
+// shorter than four).
+double bottom(std::span<const uint16_t> samples, Window window);
 
 // The colour subcarrier in a window, demodulated synchronously over whole cycles of four
 // samples: with I the sum of s[4m] - s[4m+2] and Q the sum of s[4m+1] - s[4m+3] over the M whole
