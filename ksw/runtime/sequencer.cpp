@@ -123,9 +123,11 @@ int execute_group(RunContext &context, int head, const StepRecord &head_step) {
         return rc;
     }
     if (rc <= 0) rc = run_member_cycles(context.gate, group, static_cast<uint32_t>(head_step.link_wait));
+    // A member that did not answer in time, or was running when the run was aborted, may still
+    // use the run context: it is stopped and joined before this thread looks at the context.
+    group.clear();
     if (rc > 0 && context.first_ng_step < 0) context.first_ng_step = context.current_step;
     if (rc == kOk) rc = judge_group(context, head, chain);
-    group.clear();
     context.group = outer;
     context.current_step = head;
     return rc;

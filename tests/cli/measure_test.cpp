@@ -74,6 +74,16 @@ TEST(KswMeasure, DcVoltJudgedAgainstToleranceLimitsPercentagesAndOtherSteps) {
     EXPECT_EQ(out, "STEP2L:e028: Step NG\nSTEP2:e028: Step NG\n");
 }
 
+TEST(KswMeasure, TheMeasuringDemoRunsOk) {
+    TempDir dir;
+    const std::string demo = std::string(KSW_SOURCE_DIR) + "/examples/measure/";
+    const auto run = run_ksw(dir, "--headless --sim=" + demo + "world.ini " + demo + "demo.ks --dump=rd[0-2]");
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(run.output.substr(0, 5), "<OK>\n");
+    EXPECT_NEAR(dumped(run.output, "rd[0]"), 150.0 / 512, 1e-9);  // the last step's bottom level
+    EXPECT_NEAR(dumped(run.output, "rd[2]"), 5.0, 0.01);          // the group's third member
+}
+
 TEST(KswMeasure, FiveReadingsAreAveragedWithTheOffsetAddedToEach) {
     TempDir dir;
     // Channel 1 steps through 1, 2, 3, 4 and 5 V against a reference of 4000 counts.

@@ -63,7 +63,7 @@ std::string value_text(double v) { return format_text("%.9g", {v}); }
 }  // namespace
 
 MeasurementLoop::MeasurementLoop(RunContext &context, int step, const CommandRecord &item, const MeasureItem &kind,
-                                 LinkGroup *group, int position)
+                                 LinkGroup *group, int position, const MemberThread *member)
     : context_(context),
       step_(step),
       record_(*context.program->steps[static_cast<size_t>(step)]),
@@ -72,6 +72,7 @@ MeasurementLoop::MeasurementLoop(RunContext &context, int step, const CommandRec
       kind_(kind),
       group_(group),
       position_(position),
+      member_(member),
       item_{context, step, record_, state_, item, result_register_of(record_), {}, {}, {}, {}} {
     waiter_context_ = {&context_, &loop_start_};
     item_.waiter = JigWaiter{&gate_sleep, &waiter_context_};
@@ -128,7 +129,7 @@ bool MeasurementLoop::checkpoint() {
     uint32_t parked = 0;
     const bool go_on = context_.checkpoint(&parked);
     loop_start_ += parked;
-    return go_on;
+    return go_on && !(member_ && member_->stopping());
 }
 
 // A reading may start once the step's setup time has passed since the step began and its sample
@@ -426,7 +427,7 @@ namespace {
 int measure_as_member(MemberThread &self, RunContext &context, int step, const CommandRecord &command,
                       const MeasureItem &kind, LinkGroup &group, int position) {
     context.current_step = step;
-    MeasurementLoop loop(context, step, command, kind, &group, position);
+    MeasurementLoop loop(context, step, command, kind, &group, position, &self);
     int rc = loop.begin();
     while (rc == kOk && loop.pass(&rc)) {
         if (!self.yield()) {

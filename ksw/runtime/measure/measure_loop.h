@@ -17,16 +17,18 @@
 namespace ksw {
 
 struct LinkGroup;
+class MemberThread;
 
 // The verdict of a loop so far.
 enum class Verdict { kPending, kOk, kNg };
 
 class MeasurementLoop {
 public:
-    // `group` and `position`: the link group the step measures in, and its place in the chain;
-    // null and -1 for a step measured on its own.
+    // `group`, `position` and `member`: the link group the step measures in, its place in the
+    // chain and its thread (told to stop when the group ends early); null, -1 and null for a step
+    // measured on its own.
     MeasurementLoop(RunContext &context, int step, const CommandRecord &item, const MeasureItem &kind,
-                    LinkGroup *group = nullptr, int position = -1);
+                    LinkGroup *group = nullptr, int position = -1, const MemberThread *member = nullptr);
 
     // Computes the limits, sets the item up and starts the clock. 0 or an error (the loop then
     // goes straight to finish).
@@ -71,6 +73,7 @@ private:
     const MeasureItem &kind_;
     LinkGroup *group_;
     int position_;
+    const MemberThread *member_;
     ItemContext item_;
 
     double nominal_ = 0, lower_ = 0, upper_ = 0;

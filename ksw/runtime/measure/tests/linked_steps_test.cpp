@@ -44,6 +44,17 @@ TEST_F(LinkedSteps, EveryMemberMeasuresAndTheGroupIsJudgedByAll) {
     EXPECT_EQ(context.first_ng_step, 12);
 }
 
+TEST_F(LinkedSteps, AMemberSlowerThanTheLinkWaitEndsTheGroupAndIsStopped) {
+    // Every reading waits one 100 ms poll for the converter; the head waits 30 ms for a member.
+    const auto begun = std::chrono::steady_clock::now();
+    EXPECT_EQ(run("[jig]\nadc_busy_us=1000\n[adc.0]\ncounts_r6=4000\n[adc.1]\ncounts_r6=4000\n",
+                  "step 10\ncheck,dc_volt(5,+-0.1)\ncheck_time(30)\nlink(11)\nlink(12)\n"
+                  "step 11\ncheck,dc_volt(5,+-0.2)\nstep 12\ncheck,dc_volt(5,+-0.1)\n"),
+              kErrStepTimeout);
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, 2s);  // the member was not waited for to its end
+    EXPECT_EQ(context.first_ng_step, 10);
+}
+
 TEST_F(LinkedSteps, HaltingParksEveryMemberAndAbortingEndsThem) {
     // Step 12 never reaches its window and has no time-out: the group measures until stopped.
     start(dc_volts(5));
