@@ -97,9 +97,14 @@ struct LinkGroup {
     // count or has ended (a member that ended NG cannot hold the others forever).
     bool complete() const;
 
+    // The operator pressed Enter while a member measured: every member leaves its loop.
+    void leave() { left_.store(true, std::memory_order_release); }
+    bool left() const { return left_.load(std::memory_order_acquire); }
+
 private:
     std::vector<int> chain_;
     bool adjusting_ = false;
+    std::atomic<bool> left_{false};
     std::unique_ptr<std::atomic<int>[]> states_;
 };
 

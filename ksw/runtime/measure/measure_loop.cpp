@@ -149,9 +149,11 @@ bool MeasurementLoop::settled() {
 }
 
 bool MeasurementLoop::operator_left() {
-    if (context_.run_mode == kRunNgStop && record_.mode != kModeAdjustItem) return false;
+    if (group_ && group_->left()) return left_by_operator_ = true;  // Enter ends the whole group
+    if (context_.run_mode == kRunNgStop && !group_adjusts()) return false;
     if (SearchKeyBuffer(kVkReturn) == 1) {
         ClearKeyBuffer();
+        if (group_) group_->leave();
         left_by_operator_ = true;
         return true;
     }
@@ -306,9 +308,8 @@ int MeasurementLoop::judge(double average, bool *ends) {
     m.link_ok = verdict_ == Verdict::kOk;
     if (group_) group_->set_member_state(position_, m.link_ok ? MemberState::kInWindow : MemberState::kMeasuring);
     if (*ends) return kOk;
-    const bool group_adjusts = group_ ? group_->has_adjust_step() : record_.mode == kModeAdjustItem;
     if (verdict_ == Verdict::kOk) *ends = !keeps_measuring(timed_out);
-    else if (verdict_ == Verdict::kNg) *ends = context_.run_mode == kRunNgStop && !group_adjusts;
+    else if (verdict_ == Verdict::kNg) *ends = context_.run_mode == kRunNgStop && !group_adjusts();
     return kOk;
 }
 
@@ -318,9 +319,14 @@ int MeasurementLoop::judge(double average, bool *ends) {
 bool MeasurementLoop::keeps_measuring(bool timed_out) const {
     if (timed_out) return false;
     if (context_.run_mode != kRunNgStop && context_.run_mode != kRunAuto) return true;
-    const bool group_adjusts = group_ ? group_->has_adjust_step() : record_.mode == kModeAdjustItem;
-    if (group_adjusts && context_.adjust_mode != 2) return true;
+    if (group_adjusts() && context_.adjust_mode != 2) return true;
     return group_ && !group_->complete();
+}
+
+// An adjust step ("adjust,") in the step's group, or the step itself when it measures alone: the
+// operator adjusts, so the loop measures on after its OK count and reads the keys in any mode.
+bool MeasurementLoop::group_adjusts() const {
+    return group_ ? group_->has_adjust_step() : record_.mode == kModeAdjustItem;
 }
 
 // A step that names an EVR to adjust (evr_adj() hands its NG passes to the EVR front-end.
@@ -344,7 +350,7 @@ void MeasurementLoop::calibrate() {
 }
 
 int MeasurementLoop::finish(int rc) {
-    if (context_.jig) {
+    if (context_.jig && access_mode(context_) != kAccessNoJig) {  // a jig not in use is left alone
         for (const int sw : kSwitchesClearedAtEnd) {
             const int cleared = SetSwitch(*context_.jig, sw, false);
             if (rc == kOk && cleared != kOk) rc = cleared;

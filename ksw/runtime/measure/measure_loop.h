@@ -61,6 +61,7 @@ private:
     int judge(double average, bool *ends);
     bool keeps_measuring(bool timed_out) const;
     bool adjusting() const;
+    bool group_adjusts() const;
     void calibrate();
     void show_pass(double average);
     void trace_reading(int index, int count, double value, const char *pass_text);

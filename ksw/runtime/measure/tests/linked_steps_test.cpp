@@ -2,11 +2,13 @@
 // judged when all have ended; halting parks them all, aborting ends them all.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "jigsim.h"
 #include "measure_fixture.h"
+#include "model/frontend.h"
 
 namespace ksw::testing {
 namespace {
@@ -18,10 +20,11 @@ constexpr const char *kGroup = "step 10\ncheck,dc_volt(5,+-0.1)\nlink(11)\nlink(
 
 class LinkedSteps : public MeasureTest {
 protected:
-    // Waits until every step of the group has taken a reading.
-    bool all_measuring() {
+    // Waits (from another thread than the run's, so through the jig) until every step of the
+    // group has taken readings: the members take turns, one conversion a reading.
+    static bool all_measuring() {
         for (int i = 0; i < 500; ++i) {
-            if (state(10).measure.readings && state(11).measure.readings && state(12).measure.readings) return true;
+            if (jigsim_conversions() >= 6) return true;
             std::this_thread::sleep_for(2ms);
         }
         return false;
@@ -53,6 +56,23 @@ TEST_F(LinkedSteps, AMemberSlowerThanTheLinkWaitEndsTheGroupAndIsStopped) {
               kErrStepTimeout);
     EXPECT_LT(std::chrono::steady_clock::now() - begun, 2s);  // the member was not waited for to its end
     EXPECT_EQ(context.first_ng_step, 10);
+}
+
+TEST_F(LinkedSteps, EnterEndsEveryMemberOfAnAdjustingGroup) {
+    // With an adjust step in the group the members measure on after their OK counts, until the
+    // operator presses Enter once.
+    start(dc_volts(5));
+    ASSERT_TRUE(load("step 10\nadjust,dc_volt(5,+-0.1)\nlink(11)\nlink(12)\nstep 11\ncheck,dc_volt(5,+-0.1)\n"
+                     "step 12\ncheck,dc_volt(5,+-0.1)\n"));
+    std::atomic<int> result{-1};
+    std::thread sequencer([&] { result = run_thread(context, 1); });
+    ASSERT_TRUE(all_measuring());
+    SaveKeyBuffer(kVkReturn);
+    for (int i = 0; i < 2500 && result == -1; ++i) std::this_thread::sleep_for(2ms);
+    if (result == -1) context.gate.abort();  // a member that did not leave would measure for ever
+    sequencer.join();
+    EXPECT_EQ(result, kOk);
+    for (int step = 10; step <= 12; ++step) EXPECT_EQ(state(step).judgement, kJudgedOk) << step;
 }
 
 TEST_F(LinkedSteps, HaltingParksEveryMemberAndAbortingEndsThem) {
