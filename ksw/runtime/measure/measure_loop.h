@@ -29,6 +29,8 @@ public:
     // measured on its own.
     MeasurementLoop(RunContext &context, int step, const CommandRecord &item, const MeasureItem &kind,
                     LinkGroup *group = nullptr, int position = -1, const MemberThread *member = nullptr);
+    MeasurementLoop(const MeasurementLoop &) = delete;  // its jig waiter points into it
+    MeasurementLoop &operator=(const MeasurementLoop &) = delete;
 
     // Computes the limits, sets the item up and starts the clock. 0 or an error (the loop then
     // goes straight to finish).

@@ -46,7 +46,7 @@ int capture(ItemContext &item) {
     if (board.capture.size() != MeasureBoard::kCaptureWords) board.clear_capture();
     board.captured = 0;
     JigPorts &jig = item.jig();
-    const bool single = item.run.program && item.run.program->global.option == 1;
+    const bool single = item.analysis.capture_length == MeasureBoard::kSingleCapture;
     std::lock_guard<PortLock> hold(jig.lock);
     if (const int rc = StartAdConversion(jig, 4, kCaptureRange); rc != kOk) return rc;
     const int blocks = single ? 1 : 4;
@@ -58,7 +58,7 @@ int capture(ItemContext &item) {
         if (rc != kOk) return rc;
         item.raw.add(into[0]);
     }
-    board.captured = single ? MeasureBoard::kSingleCapture : MeasureBoard::kCaptureWords;
+    board.captured = item.analysis.capture_length;
     return kOk;
 }
 

@@ -90,6 +90,10 @@ TEST_F(Items, VideoItemsAnalyseTheCapture) {
     EXPECT_NEAR(measured(kLine, "v_level(0)", "v_level(nts)\ninput_ch(2)\nac_range(200)\nlevel(1,a,1001,200)\n"),
                 700.0 / 512 / 7.5, 1e-9);
     EXPECT_NE(jigsim_output_port(5) & 0x0070, 0);  // the capture path on
+    EXPECT_EQ(context.board.captured, 8192u);
+    // global( option 1: one block of 5048 samples of channel 4.
+    EXPECT_NEAR(measured(kLine, "v_level(0)", "global(ngs,t,off,0,1)\nv_level(nts)\nlevel(1,a,1001,200)\n"), 700.0 / 512, 1e-9);
+    EXPECT_EQ(context.board.captured, 5048u);
     // ",peak_peak(": its own 2048 samples, in window 1 or else the first 500 (up to the chroma's
     // peak of 640).
     EXPECT_DOUBLE_EQ(measured(kLine, "peak_peak(0)", "level(1,pp,1,100)\n"), 150.0 / 512);
