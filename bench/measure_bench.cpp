@@ -12,6 +12,7 @@
 #include "platform/tick.h"
 #include "runtime/jig/jig_ports.h"
 #include "runtime/sequencer.h"
+#include "simulated_jig.h"
 #include "temp_dir.h"
 #include "values/registers.h"
 
@@ -19,32 +20,24 @@ namespace {
 
 using namespace ksw;
 
-// A compiled program, registers and the port layer bound to a quiet simulated jig (no
-// conversion time) on which ",dc_volt(" reads 2048 / 2048 * 5 V.
+// The scenario of a quiet simulated jig (no conversion time) on which ",dc_volt(" reads
+// 2048 / 2048 * 5 V, written into `dir`.
+std::string quiet_world(const testing::TempDir &dir) {
+    testing::write_text(dir.file("w.ini"), "[jig]\nadc_busy_us=0\n[adc.0]\ncounts_r6=2048\n[adc.1]\ncounts_r6=2048\n");
+    return dir.file("w.ini");
+}
+
+// A compiled program, registers and the port layer on the quiet jig.
 struct MeasuringStation {
     explicit MeasuringStation(const std::string &step) {
-        ::setenv("KSW_LIBRARY_PATH", KSW_SIM_LIBRARY_DIR, 1);
-        testing::write_text(dir.file("w.ini"), "[jig]\nadc_busy_us=0\n[adc.0]\ncounts_r6=2048\n[adc.1]\ncounts_r6=2048\n");
-        jigsim_load(dir.file("w.ini").c_str());
-        LoadPpiBoards(jig);
-        JigOptions options;
-        options.direct_io = false;
-        options.chips = {ChipAddresses{0x10, 0x12, 0x14, 0x16}, ChipAddresses{0x11, 0x13, 0x15, 0x17},
-                         ChipAddresses{0x20, 0x22, 0x24, 0x26}, ChipAddresses{0x21, 0x23, 0x25, 0x27}};
-        configure_jig(jig, options);
-        SetPortsDefault(jig);
         testing::write_text(dir.file("p.ks"), "step 1\n" + step);
         if (!compile_program(dir.file("p.ks"), program, defines, testing::compile_options()).loaded) std::abort();
         if (allocate_registers(registers) != kOk) std::abort();
         (*registers.rd)[0] = 5.0;
         context.use_program(&program);
         context.registers = &registers;
-        context.jig = &jig;
+        context.jig = &sim.jig;
         context.current_step = 1;
-    }
-    ~MeasuringStation() {
-        reset_jig_ports(jig);
-        jigsim_load(nullptr);
     }
     // One execution of step 1 (its set-up commands, then its item's loop).
     void measure() {
@@ -54,10 +47,10 @@ struct MeasuringStation {
     }
 
     testing::TempDir dir;
+    bench::SimulatedJig sim{quiet_world(dir).c_str()};
     ProgramModel program;
     DefineTable defines;
     Registers registers;
-    JigPorts jig;
     RunContext context;
 };
 
@@ -75,7 +68,7 @@ void BM_LoopOwnCostPerReading(benchmark::State &state) {
     const int per_pass = static_cast<int>(state.range(0));
     MeasuringStation station("check,dc_volt(5,+-0.5)\naverage(" + std::to_string(per_pass) + ")\nok_count(" +
                              std::to_string(1000 / per_pass) + ")\n");
-    set_port_access_mode(station.jig, kAccessNoPortIo);
+    set_port_access_mode(station.sim.jig, kAccessNoPortIo);
     for (auto _ : state) station.measure();
     state.SetItemsProcessed(state.iterations() * 1000);
 }
