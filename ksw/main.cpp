@@ -6,6 +6,7 @@
 
 #include "comkit32.h"
 #include "platform/files.h"
+#include "platform/lockfile.h"
 #include "platform/signals.h"
 #include "model/program_model.h"
 #include "station/jig_startup.h"
@@ -14,6 +15,7 @@
 #include "station/settings_store.h"
 #include "ui/console/console_frontend.h"
 #include "ui/console/headless_station.h"
+#include "ui/console/program_check.h"
 #include "ui/launch_options.h"
 #include "zelw.h"
 
@@ -58,7 +60,11 @@ int check_program(ksw::Frontend &frontend, const std::string &ini_path, const ks
         if (notice.text != result.report) std::printf("%s\n", ksw::terminal_text(notice.text).c_str());
     if (result.loaded) {
         std::printf("compiled: %d steps\n", model.step_count());
-        return 0;
+        // --strict: commands this station cannot run make the check fail.
+        const std::vector<std::string> missing = options.strict ? ksw::missing_front_end_lines(model, result)
+                                                                : std::vector<std::string>();
+        for (const std::string &line : missing) std::printf("%s\n", line.c_str());
+        return missing.empty() ? 0 : kExitNotLoaded;
     }
     std::printf("%s\n", ksw::terminal_text(result.report).c_str());
     if (!result.source_file.empty())
@@ -117,6 +123,11 @@ int run_station(int argc, char **argv) {
     console.default_yes = options.answer_yes;
     console.interactive = ksw::platform::stdin_is_terminal();  // a terminal answers questions itself
     console.verbose = options.verbose;
+    // Without a window the clipboard is a file in the runtime folder that every copy shares.
+    if (const std::string folder = ksw::platform::runtime_dir(); !folder.empty())
+        console.clipboard_file = folder + "/clipboard.txt";
+    console.answers = options.inputs;
+    console.bell = ksw::platform::stdout_is_terminal() ? stdout : nullptr;
     ksw::ConsoleFrontend frontend(console);
     // SIGINT, SIGTERM and SIGHUP close the station as its close command does: the watcher only
     // posts the request; the main thread ends the run, saves the settings and removes its files.

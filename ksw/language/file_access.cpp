@@ -20,13 +20,6 @@ void bind_coded_files(const CodedFileFunctions *functions) {
 
 bool coded_files_bound() { return g_coded_bound; }
 
-std::string platform_path(std::string_view name) {
-    std::string path(name);
-    for (char &c : path)
-        if (c == '\\') c = '/';
-    return path;
-}
-
 ProgramFile::~ProgramFile() { close(); }
 
 bool ProgramFile::open_read(const std::string &name) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
 #include "zelcode.h"
 
 // A "\\" in a name is a folder separator: programs written on other systems use it.
@@ -28,8 +29,8 @@ struct CodedFileFunctions {
 void bind_coded_files(const CodedFileFunctions *functions);
 bool coded_files_bound();
 
-// The name as this platform opens it: every "\" becomes "/".
-std::string platform_path(std::string_view name);
+// The name as this platform opens it (every "\" becomes "/").
+using platform::platform_path;
 
 class ProgramFile {
 public:

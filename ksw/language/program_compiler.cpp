@@ -153,8 +153,19 @@ ProgramCompilation compile_program(const std::string &path, ProgramModel &model,
         if (write_register_usage(model.register_usage, folder, &report) != kOk)
             out.notices.push_back(CompileNotice{report, std::string(message_text(kStrDataSavingCaption)), true});
     }
+    out.source_files = std::move(pp.files);
+    out.line_map = std::move(pp.line_map);
     out.loaded = true;
     return out;
+}
+
+bool source_of(const ProgramCompilation &compilation, int intermediate_line, std::string *file, int *line) {
+    if (intermediate_line < 1 || static_cast<size_t>(intermediate_line) > compilation.line_map.size()) return false;
+    const SourceLine &origin = compilation.line_map[static_cast<size_t>(intermediate_line) - 1];
+    if (origin.file < 0 || static_cast<size_t>(origin.file) >= compilation.source_files.size()) return false;
+    *file = compilation.source_files[static_cast<size_t>(origin.file)];
+    *line = origin.line;
+    return true;
 }
 
 }  // namespace ksw

@@ -46,7 +46,15 @@ struct ProgramCompilation {
     CompileResult result;      // the second pass's outcome
     std::string source_file;   // where the failing statement came from, when known
     int source_line = 0;
+    // A loaded program's origins: the files it was read from, main file first, and where each
+    // line of the intermediate file came from (see source_of).
+    std::vector<std::string> source_files;
+    std::vector<SourceLine> line_map;
 };
+
+// The file and line that line `intermediate_line` (1-based) of a loaded program's intermediate
+// file came from; false when that is not known.
+bool source_of(const ProgramCompilation &compilation, int intermediate_line, std::string *file, int *line);
 
 // Compiles `path` into `model`, using `defines`. A first-pass failure leaves the previous
 // program in `model`; a second-pass failure leaves no program.

@@ -178,6 +178,8 @@ int compile_line(CompileState &state, std::string &statement) {
     }
     case kCommand:
         rc = new_command(build, build.current_step, kCommand, match.row, args);
+        if (StepRecord *step = model.step(build.current_step); step && !step->commands.empty())
+            step->commands.back()->source_line = state.current_line;
         break;
     case kMeasureItem:
         return kErrMissingFirst;

@@ -17,9 +17,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "model/drawing.h"
 
 namespace ksw {
 
@@ -43,6 +46,7 @@ enum WindowMessageId : uint32_t {
     kMsgErrorString = 0x8013,      // text
     kMsgQuestion = 0x8020,         // a message box for a worker: text, caption word, wparam = Buttons,
                                    // lparam = BoxIcon; send() returns the Answer
+    kMsgValueQuestion = 0x8021,    // input( and barcode( of a worker: `question`; send() returns a ValueReply
 };
 
 // The panes of the status bar.
@@ -66,6 +70,9 @@ struct WindowMessage {
     intptr_t lparam = 0;
     std::string text;     // the text parameter of 0x8012, 0x8013 and kMsgQuestion, owned by the message
     std::string caption;  // kMsgQuestion: the caption word ("ERROR"), put after the program title
+    // kMsgValueQuestion: the question, shared so that a sender whose send was cancelled never
+    // leaves the main thread writing into a question that is gone.
+    std::shared_ptr<ValueQuestion> question;
 };
 
 // Buttons and icons of a question box, and the answers (numbered as the station's dialogs).
@@ -145,6 +152,24 @@ public:
     // waits for the sound to end.
     virtual void beep() = 0;
     virtual bool play_sound(std::string_view file) = 0;
+
+    // The sound of beep(, kept apart from the result sounds of play_sound: the beep for
+    // `milliseconds` (0: one short beep), or a sound file (false when it cannot be played).
+    // Each returns at once and replaces a sound of beep( still playing. stop_beep() ends that
+    // sound (beep(off), and the acknowledgement of a result). Any thread.
+    virtual void beep_for(uint32_t milliseconds) = 0;
+    virtual bool play_beep_wave(std::string_view file) = 0;
+    virtual void stop_beep() = 0;
+
+    // Draws on the main window's drawing area. Any thread: the request is only queued for the
+    // main thread (a console prints it at once); it never waits.
+    virtual void draw(DrawRequest request) = 0;
+
+    // Asks the operator for a value: shows the prompt, the hint and the complaint and waits for
+    // the answer. Main thread only (workers send kMsgValueQuestion); it may wait for a person.
+    // Returns kValueAnswered with `question.answer` filled, kValueUnanswered when nobody can
+    // answer, or kValueFromKeys for a scan whose code the key buffer brings.
+    virtual ValueReply ask_value(ValueQuestion &question) = 0;
 
     // Opens a help page by its file name ("ksw.chm" names the installed HTML help). Main thread.
     virtual bool open_help(std::string_view file) = 0;

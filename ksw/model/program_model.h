@@ -102,6 +102,7 @@ struct CommandRecord {
     std::array<int32_t, kIntSlots> ints{};
     std::array<double, kRealSlots> reals{};
     uint32_t mask = 0;     // which slots name registers, and the item bits
+    int32_t source_line = 0;  // line of the intermediate file its statement began on (0 unknown)
     std::string text;
     bool has_text = false; // the command keeps a text (possibly empty)
     MeasureBlock *measure = nullptr;

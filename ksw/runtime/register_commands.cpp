@@ -1,4 +1,12 @@
-// Run handlers of clear(, setdata(, setaddata(, calcad(, calcrd( and movead(.
+// Run handlers of clear(, setdata(, setaddata(, calcad(, calcrd(, movead(, search( and shiftd(.
+//
+//   search(rd|ad, a, b, c)   looks for the value of register b among the ad[c] registers from
+//                            register a of the same file; ad[c] becomes the number of the first
+//                            equal register, or 65535 (-1) when none is equal or ad[c] was 0.
+//                            A block that would run past 7999 is e004 and nothing is written.
+//   shiftd(rd|ad, lef|rig, a, b)   shifts the registers a..b (ends in either order) of the file
+//                            by one place: "lef" moves each value to the next lower register
+//                            and clears register b, "rig" to the next higher and clears a.
 #include <algorithm>
 #include <cmath>
 
@@ -274,6 +282,55 @@ int run_movead(RunContext &context, const CommandRecord &command) {
         case kMoveadInt: real = static_cast<int16_t>(cell) * k; break;
         }
     }
+    return kOk;
+}
+
+namespace {
+
+constexpr uint16_t kNotFound = 65535;  // -1 as an ad[] value
+
+// The first register of file[first..first+count-1] equal to `key`, or kNotFound.
+template <typename File>
+uint16_t find_register(const File &file, int32_t first, int32_t count, typename File::value_type key) {
+    for (int32_t i = first; i < first + count; ++i)
+        if (file[static_cast<size_t>(i)] == key) return static_cast<uint16_t>(i);
+    return kNotFound;
+}
+
+// Shifts file[low..high] by one place towards `low` (left) or `high`; the register left free is cleared.
+template <typename File>
+void shift_block(File &file, int32_t low, int32_t high, bool left) {
+    const auto begin = file.begin() + low, end = file.begin() + high + 1;
+    if (left) std::shift_left(begin, end, 1);
+    else std::shift_right(begin, end, 1);
+    file[static_cast<size_t>(left ? high : low)] = 0;
+}
+
+}  // namespace
+
+int run_search(RunContext &context, const CommandRecord &command) {
+    Registers *regs = run_registers(context);
+    if (!regs) return kErrNoMemory;
+    int32_t a = 0, b = 0, c = 0;
+    if (get_register_triple(*regs, command, &a, &b, &c) != kOk) return kErrOutOfRange;
+    uint16_t &result = (*regs->ad)[static_cast<size_t>(c)];
+    const int32_t count = result;
+    if (count > 0 && !is_register_index(int64_t{a} + count - 1)) return kErrOutOfRange;
+    result = command.sub_mode == 0 ? find_register(*regs->rd, a, count, (*regs->rd)[static_cast<size_t>(b)])
+                                   : find_register(*regs->ad, a, count, (*regs->ad)[static_cast<size_t>(b)]);
+    return kOk;
+}
+
+int run_shiftd(RunContext &context, const CommandRecord &command) {
+    Registers *regs = run_registers(context);
+    if (!regs) return kErrNoMemory;
+    int32_t a = 0, b = 0;
+    if (get_int_operand(*regs, command, 0, &a) > 0 || get_int_operand(*regs, command, 1, &b) > 0) return kErrOutOfRange;
+    if (!is_register_index(a) || !is_register_index(b)) return kErrOutOfRange;
+    if (a > b) std::swap(a, b);
+    const bool left = command.sub_mode == 0;
+    if (command.ints[2] == 0) shift_block(*regs->rd, a, b, left);
+    else shift_block(*regs->ad, a, b, left);
     return kOk;
 }
 

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runtime/measure/measure_board.h"
 #include "runtime/run_gate.h"
@@ -21,6 +22,7 @@ struct CommandRecord;
 struct Registers;
 struct LinkGroup;
 struct JigPorts;
+class SerialLink;
 class Frontend;
 class AdjustmentDevice;
 class GpibSampler;
@@ -61,6 +63,7 @@ struct RunContext {
     RunRequests requests;
     LinkGroup *group = nullptr;                // the link group being run, if any
     JigPorts *jig = nullptr;                   // the station's jig (ports, shadows, A/D)
+    SerialLink *serial = nullptr;              // the station's serial port, shared with the EVR drivers
     AdjustmentDevice *adjuster = nullptr;      // the EVR front-end's adjustment and data words; null: none
     GpibSampler *gpib = nullptr;               // the GPIB link's sampling for ",gpib_mes("; null: none
     uint32_t mes_delay_ms = 0;                 // "MesDelay": from a GPIB query to its reply
@@ -86,6 +89,10 @@ struct RunContext {
     uint32_t stopwatch_start = 0;              // timer(
     uint32_t wait_mark_tick = 0;               // wait( set: when the mark was set ...
     uint32_t wait_mark_ms = 0;                 // ... and how long it lasts
+    std::string failure_detail;                // what a failing command adds to its "STEP%dS:" text
+                                               // (cleared before each command)
+    std::array<bool, 2> input_termination{};   // term(: measuring inputs 1 and 2 terminated
+    std::vector<int> started_programs;         // user(: programs not yet seen to end
 
     // Loads `loaded` as the program to run: its run states start from its compiled values.
     void use_program(const ProgramModel *loaded);

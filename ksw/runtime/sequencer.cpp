@@ -167,6 +167,7 @@ int run_command_list(RunContext &context, int step, const CommandRecord *first) 
             return kErrStepTimeout;
         }
         context.current_command = command;
+        context.failure_detail.clear();
         const RunHandler handler = command->run;
         const int rc = handler ? handler(context, *command) : kErrUndefinedCommand;
         if (rc != kOk) return rc;
@@ -219,7 +220,9 @@ std::string format_step_message(const RunContext &context, int step, int code) {
         text += context.ng_detail.empty() ? std::string(message_text(code)) : context.ng_detail;
         return text;
     }
-    return format_text("STEP%dS:%s", {step, message_text(code)});
+    std::string text = format_text("STEP%dS:%s", {step, message_text(code)});
+    if (!context.failure_detail.empty()) text += ": " + context.failure_detail;
+    return text;
 }
 
 int run_steps(RunContext &context, int start) {
@@ -249,6 +252,7 @@ int run_steps(RunContext &context, int start) {
         context.item_ticks.fill(context.step_start_tick);
         reset_step(state);
         if (start <= kLastSequenceStep) context.ng_detail.clear();
+        context.failure_detail.clear();
 
         bool moved = false;
         for (int pass = 0; state.repetition_count < 0 || pass < state.repetition_count; ++pass) {

@@ -50,7 +50,8 @@ void reset_step(StepRunState &state);
 int select_step(RunContext &context, int direction);
 
 // The result text of `step` for `code`: "STEP%d" with "U"/"L" and ":" the NG detail or the
-// message for 28 and 113, "STEP%dS:%s" for any other code.
+// message for 28 and 113, "STEP%dS:%s" for any other code, followed by ": " and the failing
+// command's own detail when it left one.
 std::string format_step_message(const RunContext &context, int step, int code);
 
 // The three thread procedures. Each runs on the calling thread, posts its message to the

@@ -276,6 +276,7 @@ void RunControl::finish_acknowledge(bool ask_retry) {
     show_operation("Stopping");
     state_ = kStateReady;
     ClearKeyBuffer();
+    frontend_.stop_beep();
     CloseKeyBuffer();
     const bool ng = context_.last_result != 0;
     if (ask_retry && options_.retry && ng) {
@@ -303,6 +304,7 @@ intptr_t RunControl::handle_message(const WindowMessage &message) {
     case kMsgQuestion:
         return static_cast<intptr_t>(show_message(&frontend_, message.text, message.caption,
                                                   static_cast<Buttons>(message.wparam), static_cast<BoxIcon>(message.lparam)));
+    case kMsgValueQuestion: return message.question ? frontend_.ask_value(*message.question) : kValueUnanswered;
     case kMsgTransientText: frontend_.show_string_for_a_while(message.text, static_cast<uint32_t>(message.wparam)); return 1;
     case kMsgCommand:
     case kMsgPostedCommand:

@@ -166,6 +166,7 @@ struct Settings {
     int port_access_mode = 0;       // effective DebugMode: from the file at start-up, and -D
     int auto_repeats_left = 0;      // -I: automatic repetitions still to run
     int measure_ignore = 0;         // 0 "Default", 1 "calc(,rd[])", 2 "auto_adjust"
+    bool evr_ignore = false;        // "Ignore" of the EVR page: no EVR or serial-port access
     std::vector<std::string> command_line_defines;  // -F texts, in command-line order
 
     bool operator==(const Settings &) const = default;

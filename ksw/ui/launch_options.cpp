@@ -118,6 +118,11 @@ bool parse_launch_options(int argc, const char *const *argv, LaunchOptions *out,
             else return needs_value("--answer=yes or --answer=no");
         } else if (name == "--dump") {
             if (!parse_dump_list(std::string(value), &out->dump, error)) return false;
+        } else if (name == "--input") {
+            if (!has_value) return needs_value("--input=TEXT, once per answer");
+            out->inputs.emplace_back(value);
+        } else if (name == "--strict" && !has_value) {
+            out->strict = true;
         } else if (name == "--sim") {
             if (value.empty()) return needs_value("--sim=FILE");
             out->sim_file = std::string(value);
@@ -133,20 +138,30 @@ bool parse_launch_options(int argc, const char *const *argv, LaunchOptions *out,
             return false;
         }
     }
+    if (out->strict && !out->check) {
+        *error = "--strict goes with --check";
+        return false;
+    }
     return true;
 }
 
 std::string launch_usage() {
     return "usage: ksw [--headless] [--check] [--runs=N] [--answer=yes|no] [--dump=LIST] [--sim=FILE]\n"
-           "           [--jig-trace=FILE] [--measure-mode=N] [station switches] [PROGRAM.ks]\n"
+           "           [--jig-trace=FILE] [--input=TEXT]... [--strict] [--measure-mode=N] [station switches]\n"
+           "           [PROGRAM.ks]\n"
            "\n"
            "  --headless      run without a window: status texts and results go to standard output\n"
            "  --check         preprocess and compile PROGRAM.ks only; exit 0 when it compiles, 2 when not\n"
            "  --runs=N        headless: after STEP0, run the program N times as if Enter were pressed (1)\n"
            "  --answer=yes|no headless: the answer to every question when input is not a terminal (yes)\n"
            "  --dump=LIST     headless: print registers after the last run, LIST like ad[0-99],rd[7]\n"
+           "  --input=TEXT    headless: the next answer to the program's input( and barcode( questions;\n"
+           "                  give it once per answer (a terminal is asked when they run out)\n"
+           "  --strict        with --check: also list the commands whose device front-end this station\n"
+           "                  lacks, with file and line; exit 2 when there is one\n"
            "  --sim=FILE      use the simulated jig, USB unit, GPIB board and serial product of the\n"
-           "                  scenario FILE; its [ports] section gives this run's port addresses\n"
+           "                  scenario FILE; its [ports] section gives this run's port addresses, its\n"
+           "                  [serial] section runs the product on the serial port it names\n"
            "  --jig-trace=FILE write every jig operation (port writes, switches, latches, A/D reads,\n"
            "                  supply loads) to FILE as it happens, with the step and the time\n"
            "  --measure-mode=N measurement mode of this run, not saved: 0 default, 1 without the\n"

@@ -36,6 +36,7 @@ bool is_regular_file(const std::string &path) {
 }
 
 bool stdin_is_terminal() { return ::isatty(STDIN_FILENO) == 1; }
+bool stdout_is_terminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 bool read_file(const std::string &path, std::string *out, std::string *error, int *error_code, size_t max_size) {
     out->clear();
@@ -220,6 +221,13 @@ std::string executable_dir() { return directory_of(executable_path()); }
 std::string_view file_name_of(std::string_view path) {
     const size_t cut = path.find_last_of("/\\");
     return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+std::string platform_path(std::string_view name) {
+    std::string path(name);
+    for (char &c : path)
+        if (c == '\\') c = '/';
+    return path;
 }
 
 std::string directory_of(std::string_view path) {

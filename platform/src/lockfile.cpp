@@ -58,6 +58,8 @@ std::string runtime_dir(std::string *error) {
     const char *xdg = std::getenv("XDG_RUNTIME_DIR");
     if (xdg && *xdg) {
         dir = std::string(xdg) + "/ksw";
+        // A runtime folder named by the environment but not made yet is made private.
+        if (!make_directories(xdg, 0700, error)) return {};
     } else {
         dir = "/tmp/ksw-" + std::to_string(::getuid());
     }

@@ -71,6 +71,19 @@ int open_output_stream(const std::string &path, std::string *error) {
     return blocking(fd);
 }
 
+int open_append_file(const std::string &path, std::string *error) {
+    // O_NONBLOCK: a FIFO must be refused, not waited on.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+    if (fd < 0) {
+        set_reason(error, errno == ENXIO ? "is not a regular file" : errno == EISDIR ? "is a folder" : errno_text(errno));
+        return -1;
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) return refuse(fd, error, errno_text(errno));
+    if (!S_ISREG(st.st_mode)) return refuse(fd, error, "is not a regular file");
+    return blocking(fd);
+}
+
 int create_new_file(const std::string &path, unsigned mode, std::string *error, int *error_code) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd < 0) set_failure(error, error_code, errno);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/files.h"
+#include "platform/raw_file.h"
 #include "temp_dir.h"
 
 namespace ksw::platform {
@@ -87,6 +88,26 @@ TEST(WriteFileAtomic, NeverFollowsALinkPlantedAtATemporaryName) {
     EXPECT_EQ(read_text(file), "new");
     EXPECT_EQ(read_text(victim), "precious");
     EXPECT_TRUE(fs::is_symlink(stem + ".0"));  // not ours to remove
+}
+
+TEST(AppendFile, WritesAtTheEndOfRegularFilesAndRefusesOtherThings) {
+    TempDir dir;
+    const std::string log = dir.file("log.txt");
+    for (const char *line : {"one\n", "two\n"}) {
+        const int fd = open_append_file(log);
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(write_all(fd, line, 4));
+        ASSERT_TRUE(close_file(fd));
+    }
+    EXPECT_EQ(read_text(log), "one\ntwo\n");
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    fs::create_directory(dir.file("folder"));
+    for (const char *name : {"fifo", "folder", "missing/x.txt"}) {
+        std::string error;
+        EXPECT_EQ(open_append_file(dir.file(name), &error), -1) << name;
+        EXPECT_FALSE(error.empty()) << name;
+    }
+    EXPECT_EQ(open_append_file("/dev/null"), -1);
 }
 
 }  // namespace

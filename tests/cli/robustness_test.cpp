@@ -38,6 +38,8 @@ TEST(Robustness, CopiesStartedTogetherInOneFolderEachRunTheirOwnProgram) {
     TempDir dir;
     write_text(dir.file("ok.ks"), "step 1\nmode(che)\nokng(ok,1)\n");
     write_text(dir.file("ng.ks"), "step 1\nmode(che)\nokng(ng,1)\nstep 2\nno_operation\n");
+    // Two copies cannot both open the serial port at start-up; these leave it alone.
+    write_text(dir.file("ksw.ini"), "[RS232C]\r\nOpenRSFirst=0\r\n");
     const char *binary_dir = std::getenv("KSW_TEST_BINARY_DIR");
     ASSERT_NE(binary_dir, nullptr);
     // Each pair runs the two programs in parallel shells; a pair's outputs go to files of its own.

@@ -1,7 +1,9 @@
 // A front-end for tests that records every message box (answering Ok), every posted message
-// and every synthesised key.
+// and every synthesised key, what the program draws, the questions of input( (answered from
+// `answers`, in order), its sounds, and keeps a clipboard.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -45,7 +47,10 @@ public:
         return keys;
     }
     std::vector<std::pair<int, bool>> synthesized;  // (key, released)
-    intptr_t send(WindowMessage) override { return 0; }
+    // A value question is answered at once, as the main thread would; anything else gives 0.
+    intptr_t send(WindowMessage message) override {
+        return (message.id == kMsgValueQuestion && message.question) ? static_cast<intptr_t>(ask_value(*message.question)) : 0;
+    }
     void cancel_pending_sends() override {}
     void close() override {}
     void set_status_text(int, std::string_view, bool) override {}
@@ -56,15 +61,72 @@ public:
     void show_result(bool) override {}
     bool is_key_down(int) const override { return false; }
     void synthesize_key(int key, bool key_up) override { synthesized.emplace_back(key, key_up); }
-    bool set_clipboard_text(std::string_view) override { return false; }
-    std::optional<std::string> clipboard_text() override { return std::nullopt; }
+    // The clipboard: its text (none: nothing on it), whether it refuses to open, and how often
+    // it was opened.
+    std::optional<std::string> clipboard;
+    bool clipboard_refused = false;
+    int clipboard_opens = 0;
+    bool set_clipboard_text(std::string_view text) override {
+        ++clipboard_opens;
+        if (clipboard_refused) return false;
+        clipboard = std::string(text);
+        return true;
+    }
+    std::optional<std::string> clipboard_text() override {
+        ++clipboard_opens;
+        return clipboard_refused ? std::nullopt : clipboard;
+    }
     void beep() override {}
     bool play_sound(std::string_view) override { return false; }
     bool open_help(std::string_view) override { return false; }
 
+    // Drawing and sounds may come from any thread.
+    void draw(DrawRequest request) override {
+        std::lock_guard<std::mutex> lock(record_mutex_);
+        drawn_.push_back(std::move(request));
+    }
+    std::vector<DrawRequest> drawn() const {
+        std::lock_guard<std::mutex> lock(record_mutex_);
+        return drawn_;
+    }
+    void beep_for(uint32_t milliseconds) override {
+        std::lock_guard<std::mutex> lock(record_mutex_);
+        sounds_.push_back("beep " + std::to_string(milliseconds));
+    }
+    bool play_beep_wave(std::string_view file) override {
+        std::lock_guard<std::mutex> lock(record_mutex_);
+        sounds_.push_back("wave " + std::string(file));
+        return file.find("missing") == std::string_view::npos;
+    }
+    void stop_beep() override {
+        std::lock_guard<std::mutex> lock(record_mutex_);
+        sounds_.push_back("stop");
+    }
+    std::vector<std::string> sounds() const {
+        std::lock_guard<std::mutex> lock(record_mutex_);
+        return sounds_;
+    }
+
+    // The answers input( gets, in order; when none is left the question has no answer, and a
+    // scan is left to the key buffer when `scan_from_keys` is set.
+    std::deque<std::string> answers;
+    bool scan_from_keys = false;
+    std::vector<ValueQuestion> questions;  // every question asked, as it was asked
+    ValueReply ask_value(ValueQuestion &question) override {
+        questions.push_back(question);
+        if (question.scan && scan_from_keys) return kValueFromKeys;
+        if (answers.empty()) return kValueUnanswered;
+        question.answer = answers.front();
+        answers.pop_front();
+        return kValueAnswered;
+    }
+
 private:
     mutable std::mutex mutex_;
     std::vector<WindowMessage> posted_;
+    mutable std::mutex record_mutex_;
+    std::vector<DrawRequest> drawn_;
+    std::vector<std::string> sounds_;
 };
 
 }  // namespace ksw::testing

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
 
@@ -15,10 +16,14 @@ struct KswRun {
 };
 
 // Runs "ksw <arguments>" (shell words) with `dir` as current folder and `dir`/cfg as the
-// configuration home, input from /dev/null.
+// configuration home, input from /dev/null. A headless station opens its serial port at
+// start-up unless its settings say otherwise; tests never touch the machine's own ports, so a
+// headless run in a folder without a settings file gets one that says "OpenRSFirst=0".
 inline KswRun run_ksw(const TempDir &dir, const std::string &arguments) {
     const char *binary_dir = std::getenv("KSW_TEST_BINARY_DIR");
     if (!binary_dir) return {};
+    if (arguments.find("--headless") != std::string::npos && !std::filesystem::exists(dir.file("ksw.ini")))
+        write_text(dir.file("ksw.ini"), "[RS232C]\r\nOpenRSFirst=0\r\n");
     const std::string command = "cd '" + dir.path() + "' && XDG_CONFIG_HOME='" + dir.path() +
                                 "/cfg' XDG_RUNTIME_DIR='" + dir.path() + "/run' '" + binary_dir + "/bin/ksw' " +
                                 arguments + " > out.txt 2>&1 < /dev/null";

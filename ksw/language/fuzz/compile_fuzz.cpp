@@ -14,14 +14,18 @@
 
 namespace {
 
+// The folder's name for the clean-up at exit, which runs after static strings are gone.
+char g_folder_at_exit[4096];
+
 // A private folder for the program file, made once per process and removed when it ends.
 const std::string &work_folder() {
     static const std::string folder = [] {
         std::string pattern = (std::filesystem::temp_directory_path() / "ksw-fuzz-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) std::abort();
+        if (pattern.size() >= sizeof g_folder_at_exit || !mkdtemp(pattern.data())) std::abort();
+        pattern.copy(g_folder_at_exit, pattern.size());
         std::atexit([] {
             std::error_code ignored;
-            std::filesystem::remove_all(work_folder(), ignored);
+            std::filesystem::remove_all(g_folder_at_exit, ignored);
         });
         return pattern;
     }();

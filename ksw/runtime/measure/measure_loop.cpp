@@ -27,8 +27,7 @@ namespace {
 constexpr int kKeyBack = 45;                       // "-": back to the previous step
 constexpr int kSwitchesClearedAtEnd[] = {68, 76, 176};  // input coupling relays of the board
 constexpr double kSliceOfReference = 0.15;
-constexpr int kOkField = 2;      // tool-bar field of the "#OK=%d/%d" text and the data line
-constexpr int kValueField = 1;   // tool-bar field of the value measured
+constexpr int kMeasureField = 1;  // tool-bar field of the step's data line and its passes
 
 double clamp_limit(double v) { return std::fmax(-DBL_MAX, std::fmin(DBL_MAX, v)); }
 
@@ -116,7 +115,7 @@ int MeasurementLoop::begin() {
     }
     loop_start_ = tick_count();
     if (context_.frontend)
-        context_.frontend->set_field_text(kOkField, format_text("STEP%d %s..%s", {step_, value_text(lower_), value_text(upper_)}));
+        context_.frontend->set_field_text(kMeasureField, format_text("STEP%d %s..%s", {step_, value_text(lower_), value_text(upper_)}));
     if (kind_.setup) {
         if (!context_.jig) return kErrDebugMode;
         if (const int rc = kind_.setup(item_); rc != kOk) return rc;
@@ -398,10 +397,10 @@ void MeasurementLoop::show_pass(double average) {
     if (!context_.frontend && !traced) return;
     const MeasureRunState &m = state_.measure;
     const std::string ok_text = format_text("#OK=%d/%d", {m.consecutive_ok, required_ok_});
-    if (context_.frontend) {  // a field is written when its text changes
-        std::string value = value_text(average);
-        if (value != shown_value_) context_.frontend->set_field_text(kValueField, shown_value_ = std::move(value));
-        if (m.consecutive_ok > 0 && ok_text != shown_ok_) context_.frontend->set_field_text(kOkField, shown_ok_ = ok_text);
+    if (context_.frontend) {  // the value, and "#OK=n/m" after an OK pass; written when it changes
+        std::string shown = value_text(average);
+        if (m.consecutive_ok > 0) shown += " " + ok_text;
+        if (shown != shown_) context_.frontend->set_field_text(kMeasureField, shown_ = std::move(shown));
     }
     if (traced) {
         const char *verdict = verdict_ == Verdict::kOk ? "OK" : verdict_ == Verdict::kNg ? "NG" : "pending";

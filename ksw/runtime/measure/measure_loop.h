@@ -90,7 +90,7 @@ private:
     int back_to_ = 0;          // "-": the step to continue at
     bool at_limit_ = false;    // the adjustment ran into an EVR limit
     std::vector<double> readings_;
-    std::string shown_value_, shown_ok_;  // what the tool-bar fields show
+    std::string shown_;  // what the tool-bar field shows
 };
 
 // Runs the item `command` of the current step: on the sequencer thread, or, for a member of the

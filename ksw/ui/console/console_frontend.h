@@ -1,6 +1,11 @@
 // The console front-end of `ksw --headless` and of the whole-program tests: status pane 5 and
 // message boxes become lines of text, questions are answered from the terminal or by the
-// --answer option, and window messages are queued for the thread that pumps them.
+// --answer option, and window messages are queued for the thread that pumps them. What a
+// program draws is printed as a person at a terminal reads it: texts and values as lines, a
+// clear as "[cls]", a bar as a row of cells; colours and placements only with `verbose`.
+// input( takes its answers from the prepared answers (--input) in order, then from the
+// terminal; with neither it answers nothing and the step fails. Sounds go to a player program
+// when one is installed, else to the terminal's bell.
 #pragma once
 
 #include <condition_variable>
@@ -13,6 +18,7 @@
 #include <thread>
 
 #include "model/frontend.h"
+#include "ui/console/sound_player.h"
 
 namespace ksw {
 
@@ -24,6 +30,10 @@ public:
         bool interactive = false;     // ask the terminal instead of using default_yes
         bool default_yes = true;      // the answer to every question otherwise
         bool verbose = false;         // also print panes 0-4 and the tool-bar fields
+        std::string clipboard_file;   // the clipboard's text lives in this file (empty: in memory)
+        std::vector<std::string> answers;  // prepared answers of input( and barcode(, used in order
+        std::FILE *bell = nullptr;    // where the bell rings (a terminal); null: no bell
+        std::vector<SoundPlayer::Command> players = SoundPlayer::default_players();
     };
 
     explicit ConsoleFrontend(Options options);
@@ -61,6 +71,11 @@ public:
     std::optional<std::string> clipboard_text() override;
     void beep() override;
     bool play_sound(std::string_view file) override;
+    void beep_for(uint32_t milliseconds) override;
+    bool play_beep_wave(std::string_view file) override;
+    void stop_beep() override;
+    void draw(DrawRequest request) override;
+    ValueReply ask_value(ValueQuestion &question) override;
     bool open_help(std::string_view file) override;
 
 private:
@@ -75,6 +90,11 @@ private:
     };
 
     void print_line(std::string_view text);
+    void ring_bell();
+    // Plays `file` with `player`, or rings the bell when no player can be started.
+    bool play_file(SoundPlayer &player, std::string_view file, std::string_view what);
+    // One line of the terminal, without its line end; false at the end of the input.
+    bool read_terminal_line(std::string *line);
     bool handle_one(std::unique_lock<std::mutex> &lock);
     // Answers every queued send with kSendCancelled (queue_mutex_ held).
     void cancel_queued_sends();
@@ -94,7 +114,15 @@ private:
     std::string fields_[3];
     std::set<int> keys_down_;
     std::string clipboard_;
+
+    size_t next_answer_ = 0;  // main thread: the prepared answer ask_value takes next
+    SoundPlayer result_sounds_{options_.players};
+    SoundPlayer beep_sounds_{options_.players};
 };
+
+// A bar of `cells` cells: '#' up to `value` on the scale low..high, '|' at `mark` (when it lies
+// on the scale), '.' elsewhere; empty for a scale without width.
+std::string bar_cells(double value, double mark, double low, double high, int cells = 20);
 
 // A program's text as it may reach a terminal: control bytes (an escape sequence, a bell, a
 // carriage return that would overwrite the line) are shown as "\x1B"; line ends and tabs stay.

@@ -10,6 +10,7 @@
 #include "station/jig_startup.h"
 #include "station/program_loading.h"
 #include "station/run_control.h"
+#include "station/serial_startup.h"
 #include "station/settings.h"
 #include "station/station_startup.h"
 #include "values/defines.h"
@@ -59,6 +60,12 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
         std::fprintf(stderr, "ksw: %s\n", jig_error.c_str());
         return kExitStartupFailed;
     }
+    SerialStation serial(frontend);
+    std::string serial_reason;
+    if (!serial.open(config, options.sim_file, &serial_reason)) {
+        std::fprintf(stderr, "ksw: %s\n", serial_reason.c_str());
+        return kExitStartupFailed;
+    }
     define_startup_symbols(define_table(), config);
     apply_code_page(config);
     if (config.user_program.empty()) {
@@ -73,6 +80,7 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     context.registers = &registers();
     context.frontend = &frontend;
     jig.attach(context);
+    serial.attach(context);
     context.adjust_mode = options.measure_mode >= 0 ? options.measure_mode : config.measure_ignore;
     context.mes_delay_ms = static_cast<uint32_t>(config.gpib_mes_delay > 0 ? config.gpib_mes_delay : 0);
     if (program.global.given) context.set_run_mode(program.global.run_mode);

@@ -64,5 +64,17 @@ TEST(LaunchOptions, DumpListsNameRegisterRangesWithinTheFiles) {
         EXPECT_FALSE(parse_dump_list(bad, &ranges, &error)) << bad;
 }
 
+TEST(LaunchOptions, InputsAreKeptInOrderAndStrictBelongsToCheck) {
+    LaunchOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"--headless", "--input=2.5", "--input=", "--input=a=b", "p.ks"}, &o, &error)) << error;
+    EXPECT_EQ(o.inputs, (std::vector<std::string>{"2.5", "", "a=b"}));
+    EXPECT_FALSE(parse({"--input"}, &o, &error));
+    ASSERT_TRUE(parse({"--check", "--strict", "p.ks"}, &o, &error)) << error;
+    EXPECT_TRUE(o.strict);
+    EXPECT_FALSE(parse({"--headless", "--strict", "p.ks"}, &o, &error));
+    EXPECT_NE(error.find("--check"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace ksw

@@ -48,6 +48,8 @@ bool is_regular_file(const std::string &path);
 
 // True when standard input is a terminal (a person can answer questions there).
 bool stdin_is_terminal();
+// True when standard output is a terminal (a bell written there rings).
+bool stdout_is_terminal();
 
 // Creates `path` and its missing parents with `mode`. True when the folder exists afterwards.
 bool make_directories(const std::string &path, unsigned mode, std::string *error = nullptr);
@@ -55,6 +57,10 @@ bool make_directories(const std::string &path, unsigned mode, std::string *error
 // Full path of the running executable, and the folder that holds it.
 std::string executable_path();
 std::string executable_dir();
+
+// A file name of a test program as this platform opens it: every "\" becomes "/", since the
+// programs may separate folders either way.
+std::string platform_path(std::string_view name);
 
 // The directory part of `path` ("a/b/c.ks" -> "a/b", "c.ks" -> "."), accepting "/" and "\".
 std::string directory_of(std::string_view path);

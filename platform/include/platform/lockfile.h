@@ -39,8 +39,8 @@ private:
     std::string error_;
 };
 
-// The runtime folder for sockets and lock files: $XDG_RUNTIME_DIR/ksw, else /tmp/ksw-<uid>,
-// created with mode 0700. A folder that exists but belongs to another user, is a symbolic link
+// The runtime folder for sockets and lock files: $XDG_RUNTIME_DIR/ksw (a missing
+// $XDG_RUNTIME_DIR is made too), else /tmp/ksw-<uid>, created with mode 0700. A folder that exists but belongs to another user, is a symbolic link
 // or is open to others is refused (empty result, reason in `error`).
 std::string runtime_dir(std::string *error = nullptr);
 

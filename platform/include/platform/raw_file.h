@@ -15,6 +15,11 @@ namespace ksw::platform {
 // `error_code` (EISDIR for a folder, EINVAL for a FIFO, device or socket).
 int open_regular_file(const std::string &path, std::string *error = nullptr, int *error_code = nullptr);
 
+// Opens `path` for appending: a regular file is created (mode 0644 less the umask) or opened,
+// and every write goes to its end. A folder, FIFO or device is refused without waiting on it.
+// The descriptor, or -1 with the reason in `error`.
+int open_append_file(const std::string &path, std::string *error = nullptr);
+
 // Creates a new file for writing with `mode`; fails when anything already stands at `path`
 // (a file, or a symbolic link, which is never followed). -1 with the reason in `error` and the
 // errno value in `error_code` (EEXIST when something stands there).

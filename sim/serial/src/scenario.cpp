@@ -79,7 +79,8 @@ struct Reader {
 bool known_key(const std::string &key) {
     static constexpr std::string_view kKeys[] = {
         "mode",        "unknown_reply",  "packet_reply", "download_file", "download_idle_ms",
-        "fault",       "drop_after",     "reply_delay_ms", "byte_delay_ms", "garbage_seed", "line"};
+        "fault",       "drop_after",     "reply_delay_ms", "byte_delay_ms", "garbage_seed", "line",
+        "port"};  // the station's port name for the product; the station reads it, the peer does not
     for (const std::string_view k : kKeys)
         if (platform::equal_nocase(key, k)) return true;
     return false;
