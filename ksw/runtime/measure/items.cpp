@@ -149,7 +149,10 @@ int read_digital_word(ItemContext &item, uint32_t *word) {
     switch (d.source) {
     case 0:
     case 1:
-        if (!item.run.adjuster) return kErrNotSupportedComType;
+        if (!item.run.adjuster) {
+            item.run.failure_detail = ",digital( from the EVR needs the EVR front-end, which this station does not have yet";
+            return kErrNotSupportedComType;
+        }
         return item.run.adjuster->read_word(item.run, d.source, d.address, d.cell, word);
     case 2: {
         const int channel = 7 - d.address;
@@ -215,7 +218,10 @@ int measure_extention(ItemContext &item, double *value) {
 }
 
 int measure_gpib(ItemContext &item, double *value) {
-    if (!item.run.gpib) return kErrGpibMissingDll;
+    if (!item.run.gpib) {
+        item.run.failure_detail = ",gpib_mes( needs the GPIB link, which this station does not have yet";
+        return kErrGpibMissingDll;
+    }
     const MeasureRunState &m = item.state.measure;
     return item.run.gpib->sample(item.run, m.gpib_address, item.state.adjustment.gpib_text, m.gpib_reply_wait_ms,
                                  item.run.mes_delay_ms, value);

@@ -211,7 +211,11 @@ TEST_F(MeasureLoop, DevicesThatAreNotThereAreNamedByTheirErrors) {
     const std::string digital = "step 1\ncheck,digital(4871,+-0)\ndigital(ram,7,65535,0)\n";
     const std::string gpib = "step 1\ncheck,gpib_mes(1.5,+-0.01)\ngpib_mes(9,0.25,\"READ?\")\n";
     EXPECT_EQ(run(dc_volts(5), digital), kErrNotSupportedComType);
+    EXPECT_EQ(format_step_message(context, 1, kErrNotSupportedComType),
+              "STEP1S:e170: Not supported COM type: ,digital( from the EVR needs the EVR front-end, which this station "
+              "does not have yet");
     EXPECT_EQ(run(dc_volts(5), gpib), kErrGpibMissingDll);
+    EXPECT_NE(context.failure_detail.find(",gpib_mes( needs the GPIB link"), std::string::npos);
     TestAdjuster adjuster;
     TestGpib sampler;
     context.adjuster = &adjuster;
