@@ -11,31 +11,15 @@
 #include "jigsim.h"
 #include "platform/tick.h"
 #include "runtime/jig/jig_ports.h"
+#include "simulated_jig.h"
 
 namespace {
 
 using namespace ksw;
 
-// The layer bound to the simulated jig by name, as ksw --sim binds it, with the world's wiring.
-struct BoundJig {
-    BoundJig() {
-        ::setenv("KSW_LIBRARY_PATH", KSW_SIM_LIBRARY_DIR, 1);
-        jigsim_load(nullptr);
-        boards = LoadPpiBoards(jig);
-        JigOptions options;
-        options.direct_io = false;
-        options.chips = {ChipAddresses{0x10, 0x12, 0x14, 0x16}, ChipAddresses{0x11, 0x13, 0x15, 0x17},
-                         ChipAddresses{0x20, 0x22, 0x24, 0x26}, ChipAddresses{0x21, 0x23, 0x25, 0x27}};
-        configure_jig(jig, options);
-        SetPortsDefault(jig);
-        jigsim_set_adc_counts(0, -1, 1234);
-    }
-    ~BoundJig() {
-        reset_jig_ports(jig);
-        jigsim_trace_clear();
-    }
-    JigPorts jig;
-    int boards = 0;
+// The layer on the simulated jig; channel 0 reads 1234.
+struct BoundJig : bench::SimulatedJig {
+    BoundJig() { jigsim_set_adc_counts(0, -1, 1234); }
 };
 
 // A direct call of the board library: SysPort1 B (slot 1, chip 1, port 1).

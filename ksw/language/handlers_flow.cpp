@@ -238,8 +238,8 @@ int compile_link(CompileArgs &args) {
 }
 
 // limit(seconds, count): real 0 = seconds, slot 0 = count (-1..2147483647, not 0). Constants
-// also become the step's time limit (rounded; a negative time is no limit) and its repetition
-// count.
+// also become the step's time limit (in whole milliseconds, as limit( sets it when it runs; a
+// negative time is no limit) and its repetition count.
 int compile_limit(CompileArgs &args) {
     CommandRecord &command = *args.command;
     std::vector<std::string> fields;
@@ -247,9 +247,11 @@ int compile_limit(CompileArgs &args) {
     if (const int rc = parse_real_operand(args, fields[0], 0); rc != kOk) return rc;
     if (const int rc = parse_int_operand(args, fields[1], -1, kIntMax, 0); rc != kOk) return rc;
     if (!(command.mask & kMaskRealSlot(0))) {
-        const double seconds = command.reals[0];
-        if (!std::isfinite(seconds) || std::round(seconds) > kIntMax) return kErrOutOfRange;
-        args.step->time_limit = seconds < 0 ? -1 : static_cast<int32_t>(std::round(seconds));
+        // The step's time limit counts milliseconds, as the run side's limit( sets it; a limit
+        // kept in seconds would cut the step off before its own limit( ran.
+        const double ms = std::trunc(command.reals[0] * 1000.0);
+        if (!std::isfinite(ms)) return kErrOutOfRange;
+        args.step->time_limit = ms < 0 ? -1 : ms > kIntMax ? kIntMax : static_cast<int32_t>(ms);
     }
     if (!(command.mask & kMaskIntSlot(0))) {
         if (command.ints[0] == 0) return kErrOutOfRange;

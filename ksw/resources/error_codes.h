@@ -62,6 +62,7 @@ enum ErrorCode : int {
     kErrIncludeTooDeep = 111,    // "e111: #include nested too deeply(limit=10)"
     kErrStepIsNg = 113,          // "e113: Step is NG"
     kErrUseInputCh2 = 114,       // "e114: Use input_ch(2)"
+    kErrGpibMissingDll = 147,    // "e147: GPIB:Missing DLL"
     kErrWrongFileContents = 148, // "e148: Wrong file contents"
     kErrCantOpenClipboard = 149, // "e149: Cannot open clipboard"
     kErrNotSupportedComType = 170,  // "e170: Not supported COM type"

@@ -163,20 +163,7 @@ int run_call(RunContext &context, const CommandRecord &command) {
     int target = 0;
     if (const int rc = test_jump_condition(context, command, false, &holds, &target); rc != kOk) return rc;
     if (!holds) return kOk;
-    if (context.call_depth >= kMaxCallDepth) return kErrNestTooDeep;
-    const int depth = context.call_depth++;
-    const int step = context.current_step;
-    const CommandRecord *const caller = context.current_command;
-    const uint32_t start_tick = context.step_start_tick;
-    const auto item_ticks = context.item_ticks;
-    const int r = run_steps(context, target);
-    context.current_step = step;
-    context.current_command = caller;
-    context.step_start_tick = start_tick;
-    context.item_ticks = item_ticks;
-    context.call_depth = depth;
-    select_step(context, 0);
-    return r;
+    return call_subroutine(context, target);
 }
 
 // ret( [condition]: returns from a sub-routine when the condition holds.

@@ -101,6 +101,35 @@ int run_member_cycles(RunGate &gate, LinkGroup &group, uint32_t link_wait_ms) {
     }
 }
 
+void LinkGroup::set_chain(std::vector<int> steps, bool has_adjust_step) {
+    chain_ = std::move(steps);
+    adjusting_ = has_adjust_step;
+    states_ = std::make_unique<std::atomic<int>[]>(chain_.size());
+    for (size_t k = 0; k < chain_.size(); ++k) states_[k].store(static_cast<int>(MemberState::kMeasuring));
+}
+
+int LinkGroup::position_of(int step) const {
+    for (size_t k = 0; k < chain_.size(); ++k)
+        if (chain_[k] == step) return static_cast<int>(k);
+    return -1;
+}
+
+void LinkGroup::set_member_state(int position, MemberState state) {
+    if (position >= 0 && static_cast<size_t>(position) < chain_.size())
+        states_[static_cast<size_t>(position)].store(static_cast<int>(state), std::memory_order_release);
+}
+
+MemberState LinkGroup::member_state(int position) const {
+    if (position < 0 || static_cast<size_t>(position) >= chain_.size()) return MemberState::kFinished;
+    return static_cast<MemberState>(states_[static_cast<size_t>(position)].load(std::memory_order_acquire));
+}
+
+bool LinkGroup::complete() const {
+    for (size_t k = 0; k < chain_.size(); ++k)
+        if (member_state(static_cast<int>(k)) == MemberState::kMeasuring) return false;
+    return true;
+}
+
 MemberThread &LinkGroup::start(size_t position, MemberThread::Body body) {
     if (members.size() <= position) members.resize(position + 1);
     members[position] = std::make_unique<MemberThread>(gate, event, std::move(body));

@@ -4,6 +4,7 @@
 // yields or ends. A member that does not answer within the head's link wait fails the group.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -62,7 +63,11 @@ private:
     std::thread thread_;
 };
 
-// The member threads of the group being run, by chain position.
+// Where a member's measurement stands, as the other members see it.
+enum class MemberState : int { kMeasuring = 0, kInWindow = 1, kFinished = 2 };
+
+// The member threads of the group being run, by chain position, and what their measurement
+// loops share: the chain, whether it holds an adjust step, and each member's state.
 struct LinkGroup {
     explicit LinkGroup(RunGate &gate) : gate(gate) {}
     RunGate &gate;
@@ -76,6 +81,31 @@ struct LinkGroup {
     }
     // Ends every member thread (clean-up of the group).
     void clear() { members.clear(); }
+
+    // The steps of the group, head first, and whether one of them is an adjust step; set before
+    // the members' command lists run. Every member starts out measuring.
+    void set_chain(std::vector<int> steps, bool has_adjust_step);
+    const std::vector<int> &chain() const { return chain_; }
+    bool has_adjust_step() const { return adjusting_; }
+    // The member's chain position, -1 when `step` is not in the group.
+    int position_of(int step) const;
+
+    // A member's loop reports after each pass, and once when it ends.
+    void set_member_state(int position, MemberState state);
+    MemberState member_state(int position) const;
+    // True when no member is still measuring outside its window: each has completed its OK
+    // count or has ended (a member that ended NG cannot hold the others forever).
+    bool complete() const;
+
+    // The operator pressed Enter while a member measured: every member leaves its loop.
+    void leave() { left_.store(true, std::memory_order_release); }
+    bool left() const { return left_.load(std::memory_order_acquire); }
+
+private:
+    std::vector<int> chain_;
+    bool adjusting_ = false;
+    std::atomic<bool> left_{false};
+    std::unique_ptr<std::atomic<int>[]> states_;
 };
 
 // Lets the member threads run, one at a time, until one whole cycle finds all of them finished:

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/measure/measure_board.h"
 #include "runtime/run_gate.h"
 #include "runtime/step_state.h"
 
@@ -23,6 +24,8 @@ struct LinkGroup;
 struct JigPorts;
 class SerialLink;
 class Frontend;
+class AdjustmentDevice;
+class GpibSampler;
 
 enum RunMode : int { kRunNgStop = 0, kRunStep = 1, kRunLine = 2, kRunAuto = 3 };
 
@@ -61,6 +64,10 @@ struct RunContext {
     LinkGroup *group = nullptr;                // the link group being run, if any
     JigPorts *jig = nullptr;                   // the station's jig (ports, shadows, A/D)
     SerialLink *serial = nullptr;              // the station's serial port, shared with the EVR drivers
+    AdjustmentDevice *adjuster = nullptr;      // the EVR front-end's adjustment and data words; null: none
+    GpibSampler *gpib = nullptr;               // the GPIB link's sampling for ",gpib_mes("; null: none
+    uint32_t mes_delay_ms = 0;                 // "MesDelay": from a GPIB query to its reply
+    MeasureBoard board;                        // the measuring board's capture buffer and video reference
 
     int current_step = 0;                      // kPastLastStep once a run went past its last step
     const CommandRecord *current_command = nullptr;  // the record being run
@@ -103,14 +110,16 @@ struct RunContext {
     void take_requests();
 
     // Passes the run gate and takes the pending requests; the time spent halted does not count
-    // for the step's time limit. False when the run is aborted.
-    bool checkpoint() {
+    // for the step's time limit. `*parked_ms` (when given) receives that time, for timers of
+    // the caller's own. False when the run is aborted.
+    bool checkpoint(uint32_t *parked_ms = nullptr) {
         uint32_t parked = 0;
         const bool go_on = gate.pass(&parked);
         if (parked) {
             step_start_tick += parked;
             for (uint32_t &tick : item_ticks) tick += parked;
         }
+        if (parked_ms) *parked_ms = parked;
         if (gate.requests_pending()) take_requests();
         return go_on;
     }

@@ -58,7 +58,8 @@ void beep(RunContext &context) {
 std::vector<int> chain_of(const ProgramModel &program, int head) {
     std::vector<int> chain{head};
     const StepRecord *step = program.step(head);
-    for (int i = 0; step && i < step->link_count; ++i) {
+    const int members = step ? step->link_count : 0;  // the head's count: members count 0 themselves
+    for (int i = 0; step && i < members; ++i) {
         const MeasureBlock *block = step->measure.get();
         const int next = (block && block->link) ? block->link->next_step : -1;
         if (next < 0 || next > kLastSequenceStep) break;
@@ -95,6 +96,12 @@ int judge_group(RunContext &context, int head, const std::vector<int> &chain) {
 int execute_group(RunContext &context, int head, const StepRecord &head_step) {
     const std::vector<int> chain = chain_of(*context.program, head);
     LinkGroup group(context.gate);
+    bool adjusting = false;
+    for (const int n : chain) {
+        const StepRecord *member = context.program->step(n);
+        adjusting = adjusting || (member && member->mode == kModeAdjustItem);
+    }
+    group.set_chain(chain, adjusting);
     LinkGroup *outer = context.group;
     context.group = &group;
     int rc = kOk;
@@ -116,9 +123,11 @@ int execute_group(RunContext &context, int head, const StepRecord &head_step) {
         return rc;
     }
     if (rc <= 0) rc = run_member_cycles(context.gate, group, static_cast<uint32_t>(head_step.link_wait));
+    // A member that did not answer in time, or was running when the run was aborted, may still
+    // use the run context: it is stopped and joined before this thread looks at the context.
+    group.clear();
     if (rc > 0 && context.first_ng_step < 0) context.first_ng_step = context.current_step;
     if (rc == kOk) rc = judge_group(context, head, chain);
-    group.clear();
     context.group = outer;
     context.current_step = head;
     return rc;
@@ -134,9 +143,7 @@ void reset_step(StepRunState &state) {
     state.offset = 0.0;
     state.last_value = 1.0;
     state.correction = 0.0;
-    state.item_state = 0;
-    state.item_word = 0;
-    state.item_index = -1;
+    state.measure.clear_for_pass();
 }
 
 int run_command_list(RunContext &context, int step, const CommandRecord *first) {
@@ -312,6 +319,23 @@ int run_steps(RunContext &context, int start) {
     return kJump;
 }
 
+int call_subroutine(RunContext &context, int target) {
+    if (context.call_depth >= kMaxCallDepth) return kErrNestTooDeep;
+    const int depth = context.call_depth++;
+    const int step = context.current_step;
+    const CommandRecord *const caller = context.current_command;
+    const uint32_t start_tick = context.step_start_tick;
+    const auto item_ticks = context.item_ticks;
+    const int r = run_steps(context, target);
+    context.current_step = step;
+    context.current_command = caller;
+    context.step_start_tick = start_tick;
+    context.item_ticks = item_ticks;
+    context.call_depth = depth;
+    select_step(context, 0);
+    return r;
+}
+
 int run_thread(RunContext &context, int start) {
     show_result_text(context, "");
     if (context.adjust_mode == 2) context.run_mode = kRunAuto;
@@ -339,8 +363,10 @@ int run_thread(RunContext &context, int start) {
         for (int n = 1; n <= kLastSequenceStep; ++n) {
             const StepRecord *s = context.program->step(n);
             const StepRunState *state = context.state(n);
-            if (s && state &&
-                ((state->judgement == kJudgedNg && s->mode != kModeNoOperation) || state->judgement == kJudgedNgCounted)) {
+            // An NG that an item recorded with its side ("U", "L") is an NG like any other.
+            const bool ng = state && (state->judgement == kJudgedNg || state->judgement == kJudgedNgAbove ||
+                                      state->judgement == kJudgedNgBelow);
+            if (s && state && ((ng && s->mode != kModeNoOperation) || state->judgement == kJudgedNgCounted)) {
                 context.first_ng_step = n;
                 r = kErrStepIsNg;
                 break;

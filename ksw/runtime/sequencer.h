@@ -24,6 +24,11 @@ constexpr int kStepReselected = -2;
 // returns, or a positive error code.
 [[nodiscard]] int run_steps(RunContext &context, int start);
 
+// Runs the steps from `target` as a sub-routine of the current command (call(, setcall():
+// the call depth grows by one (e009 once it is 100), and the current step and command, the step
+// start tick and the item timers are put back afterwards. Returns what run_steps returned.
+[[nodiscard]] int call_subroutine(RunContext &context, int target);
+
 // One pass over a step: its command list, or a whole link group when it heads one.
 [[nodiscard]] int execute_step(RunContext &context, int step, const CommandRecord *first);
 

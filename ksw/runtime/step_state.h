@@ -26,6 +26,46 @@ struct AdjustmentSettings {
     std::string gpib_text;
 };
 
+// Where a ",digital(" item reads its word, as digital( set it up.
+struct DigitalSetup {
+    int32_t source = 0;       // 0 EVR ROM, 1 EVR RAM, 2 serial (A/D channel 7 - n), 3 parallel, 4 I/O port
+    int32_t address = 0;      // EVR address, channel offset n or I/O address
+    int32_t mask = 0xFFFF;    // ANDed with the word read
+    int32_t cell = -1;        // EVR sources: the page (-1: the current one)
+};
+
+// What the measurement loop keeps for its step, and what the step's set-up commands leave for
+// its item. The first group is cleared before every pass of the step; the outputs live until the
+// next run begins (a later step's "step[n]" reads them); the set-up stays until a command changes it.
+struct MeasureRunState {
+    int32_t consecutive_ok = 0;    // OK passes in a row
+    bool single_reading = false;   // one reading per pass until the next OK pass (the adjustment sets it)
+    int32_t evr_index = -1;        // the EVR cell the adjustment moves, -1 none
+    bool reuse_capture = false;    // input_ch(0): video items analyse the samples captured before
+    bool link_ok = false;          // a linked step's last pass completed its OK count
+
+    double average = 0.0;          // the last pass's average (the step's measured value)
+    double total = 0.0;            // the averages of the consecutive OK passes, summed
+    uint32_t readings = 0;         // readings the last loop took
+
+    int32_t average_mode = 2;      // average( second field: 1 median, 2 mean, 3..8 trimmed mean
+    DigitalSetup digital;
+    int32_t gpib_address = 0;      // gpib_mes(: instrument address 0..31
+    uint32_t gpib_reply_wait_ms = 0;
+
+    // Clears the first group (a new pass of the step begins) and the outputs.
+    void clear_for_pass() {
+        consecutive_ok = 0;
+        single_reading = false;
+        evr_index = -1;
+        reuse_capture = false;
+        link_ok = false;
+        average = 0.0;
+        total = 0.0;
+        readings = 0;
+    }
+};
+
 struct StepRunState {
     Judgement judgement = kNotJudged;
     int32_t ok_counter = 0;
@@ -39,10 +79,7 @@ struct StepRunState {
     double last_value = 1.0;       // the value the step judged last
     double correction = 0.0;       // calibration correction of the last judged value
     int32_t elapsed_ms = -1;       // how long the step's last run took
-    // The item's own run fields, cleared before every pass.
-    int32_t item_state = 0;
-    uint16_t item_word = 0;
-    int32_t item_index = -1;
+    MeasureRunState measure;       // the measurement item's run fields
     AdjustmentSettings adjustment;
 };
 

@@ -126,6 +126,10 @@ bool parse_launch_options(int argc, const char *const *argv, LaunchOptions *out,
         } else if (name == "--sim") {
             if (value.empty()) return needs_value("--sim=FILE");
             out->sim_file = std::string(value);
+        } else if (name == "--measure-mode") {
+            long mode = 0;
+            if (!read_number(value, 2, &mode)) return needs_value("--measure-mode=N with N 0, 1 or 2");
+            out->measure_mode = static_cast<int>(mode);
         } else if (name == "--jig-trace") {
             if (value.empty()) return needs_value("--jig-trace=FILE");
             out->jig_trace = std::string(value);
@@ -143,7 +147,8 @@ bool parse_launch_options(int argc, const char *const *argv, LaunchOptions *out,
 
 std::string launch_usage() {
     return "usage: ksw [--headless] [--check] [--runs=N] [--answer=yes|no] [--dump=LIST] [--sim=FILE]\n"
-           "           [--jig-trace=FILE] [--input=TEXT]... [--strict] [station switches] [PROGRAM.ks]\n"
+           "           [--jig-trace=FILE] [--input=TEXT]... [--strict] [--measure-mode=N] [station switches]\n"
+           "           [PROGRAM.ks]\n"
            "\n"
            "  --headless      run without a window: status texts and results go to standard output\n"
            "  --check         preprocess and compile PROGRAM.ks only; exit 0 when it compiles, 2 when not\n"
@@ -159,6 +164,8 @@ std::string launch_usage() {
            "                  [serial] section runs the product on the serial port it names\n"
            "  --jig-trace=FILE write every jig operation (port writes, switches, latches, A/D reads,\n"
            "                  supply loads) to FILE as it happens, with the step and the time\n"
+           "  --measure-mode=N measurement mode of this run, not saved: 0 default, 1 without the\n"
+           "                  calc( rd[] operands, 2 calibration\n"
            "  --verbose       headless: print every status pane and tool-bar field\n"
            "  --version       print the versions of ksw and its libraries\n"
            "  --help          print this text\n"

@@ -25,6 +25,7 @@ struct LaunchOptions {
     std::vector<DumpRange> dump;
     std::string sim_file;
     std::string jig_trace;          // --jig-trace=FILE
+    int measure_mode = -1;          // --measure-mode=N: 0-2 for this run (not saved); -1 the setting's
     std::vector<std::string> inputs;  // --input=TEXT, once per answer, in order
     bool strict = false;              // --strict (with --check)
     std::vector<std::string> rest;  // everything else, in order, for the station's own parser

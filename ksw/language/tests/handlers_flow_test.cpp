@@ -180,7 +180,7 @@ TEST_F(Handlers, LinkBuildsTheChainOfItsHead) {
 TEST_F(Handlers, JudgementCommandsAndStepFields) {
     EXPECT_EQ(listing("step 1\nno_operation\nlimit(2.6,5)\ncalc(*,rd[4])\ncalc(+,rd[5])\ncalc(-,step[7])\n"
                       "step 2\nno_operation\nlimit(-0.3,-1)\nlimit(rd[1],ad[2])\ncalc(/,2.5)\n"),
-              "step 1 repeat=5 time_limit=3 calc_a=4 calc_b=5 calc_step=7 calc_op=3 measure\n"
+              "step 1 repeat=5 time_limit=2600 calc_a=4 calc_b=5 calc_step=7 calc_op=3 measure\n"
               "  0 limit( sub=0 ints=5 reals=2.6000000000000001\n"
               "  1 calc( sub=0 reals=4 mask=10000\n"
               "  2 calc( sub=1 reals=5 mask=10000\n"

@@ -284,11 +284,14 @@ int run_setesw(RunContext &context, const CommandRecord &command) {
     return WriteExt0Word(*context.jig, word, static_cast<uint16_t>(value));
 }
 
-// input_ch( n: channel 1 or 2 routed to the measuring board; 0 (the video items analyse what
-// was captured already, which the compiled step records) touches no port.
+// input_ch( n: channel 1 or 2 routed to the measuring board; 0 touches no port and marks the
+// step: its video item analyses what was captured already.
 int run_input_ch(RunContext &context, const CommandRecord &command) {
     const int32_t channel = command.ints[0] + 1;
-    if (channel == 0) return kOk;
+    if (channel == 0) {
+        if (StepRunState *step = current_state(context)) step->measure.reuse_capture = true;
+        return kOk;
+    }
     if (!context.jig) return kNoJig;
     return SelectInputChannel(*context.jig, channel);
 }

@@ -81,7 +81,8 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     context.frontend = &frontend;
     jig.attach(context);
     serial.attach(context);
-    context.adjust_mode = config.measure_ignore;
+    context.adjust_mode = options.measure_mode >= 0 ? options.measure_mode : config.measure_ignore;
+    context.mes_delay_ms = static_cast<uint32_t>(config.gpib_mes_delay > 0 ? config.gpib_mes_delay : 0);
     if (program.global.given) context.set_run_mode(program.global.run_mode);
     RunControlOptions run_options;
     run_options.inhibit_result_window = config.inhibit_ok_ng;

@@ -38,6 +38,10 @@ TEST(LaunchOptions, BadValuesAndUnknownOptionsAreRefusedWithAReason) {
     EXPECT_FALSE(parse({"--headless=1"}, &o, &error));
     EXPECT_FALSE(parse({"--jig-trace"}, &o, &error));
     EXPECT_NE(error.find("--jig-trace=FILE"), std::string::npos);
+    ASSERT_TRUE(parse({"--measure-mode=2"}, &o, &error)) << error;
+    EXPECT_EQ(o.measure_mode, 2);
+    EXPECT_FALSE(parse({"--measure-mode=3"}, &o, &error));
+    EXPECT_NE(error.find("--measure-mode=N with N 0, 1 or 2"), std::string::npos);
     // After "--" everything belongs to the station.
     ASSERT_TRUE(parse({"--", "--headless"}, &o, &error));
     EXPECT_FALSE(o.headless);

@@ -119,6 +119,37 @@ TEST(Adc, SamplesCycleAcrossReadsAndARangesCountsWin) {
     EXPECT_EQ(jig.read(6, 0, 2), (Samples{77, 77}));
 }
 
+TEST(Adc, AGeneratedWavePlaysFromItsStartAfterEveryConversionStart) {
+    // 12 samples: level 100, then samples 4..7 a sine of amplitude 50 and period 4 around 500
+    // (phase 90: 550, 500, 450, 500), then samples 8..11 flat at 900.
+    Jig jig("[adc.4]\nwave_length=12\nwave_level=100\nseg1=4,8,500,50,4,90\nseg2=8,12,900\n"
+            "[adc.5]\ncounts=7\nwave_length=3\nseg1=0,3,-20\ncounts_r6=66\n");
+    const Samples wave{100, 100, 100, 100, 550, 500, 450, 500, 900, 900, 900, 900, 100, 100};
+    EXPECT_EQ(jig.read(4, 5, 14), wave);
+    EXPECT_EQ(jig.read(4, 5, 3), (Samples{100, 100, 550}));  // no conversion between: the wave goes on
+    ASSERT_EQ(jig.ports->start_ad(0, 6), 0);
+    EXPECT_EQ(jig.read(4, 5, 14), wave);
+    EXPECT_EQ(jig.one(5, 5), 0);   // clamped; a wave wins over the counts
+    EXPECT_EQ(jig.one(5, 6), 66);  // and the counts of a range win over the wave
+    jigsim_set_adc_counts(5, -1, 77);
+    EXPECT_EQ(jig.one(5, 5), 77);
+}
+
+TEST(Adc, BadWaveSegmentsAreReportedAndLeftOut) {
+    LoadedWorld w("[adc.2]\nseg1=0,4,10\n[adc.3]\nwave_length=8\nseg1=0,9,10\nseg2=4,2,1\nseg3=0,4,x\n"
+                  "seg4=0,4,1,1,0\nseg5=0,4\nseg6=2,6,300\n");
+    EXPECT_EQ(w.problems, 6) << w.messages;
+    EXPECT_NE(w.messages.find("[adc.2] seg1: \"0,4,10\" needs wave_length"), std::string::npos) << w.messages;
+    EXPECT_NE(w.messages.find("[adc.3] seg1: \"0,9,10\" needs 0 <= START < END <= wave_length (8)"), std::string::npos);
+    EXPECT_NE(w.messages.find("seg3: \"0,4,x\" field 3 \"x\" is not a number"), std::string::npos) << w.messages;
+    EXPECT_NE(w.messages.find("seg4: \"0,4,1,1,0\" PERIOD must be above 0"), std::string::npos) << w.messages;
+    StationPorts ports;
+    ports.set_ports_default();
+    uint16_t s[8];
+    ASSERT_EQ(ports.read_ad(3, 0, s, 8, 1000, 0x0F), 0);
+    EXPECT_EQ(std::vector<uint16_t>(s, s + 8), (Samples{0, 0, 300, 300, 300, 300, 0, 0}));
+}
+
 TEST(Adc, ABadSamplesFileIsReportedAndIgnored) {
     LoadedWorld w("[adc.5]\ncounts=9\nsamples=wave.txt\n", {{"wave.txt", "10\n2O\n"}});
     EXPECT_EQ(w.problems, 1);

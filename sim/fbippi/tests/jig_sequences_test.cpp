@@ -3,6 +3,7 @@
 // supply, product power, lamps, and the jig's inputs and faults.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "jigsim.h"
@@ -122,6 +123,25 @@ TEST_F(JigSequences, CablesSwitchesAndTheStartInput) {
     jigsim_set_start_switch(1);
     EXPECT_TRUE(ports.sequencer_start());
     EXPECT_EQ(ports.in(jigtest::kExt1, 2) & 0x02, 0);
+}
+
+TEST_F(JigSequences, AScriptPressesTheRemoteSwitchesOnceItsSwitchGoesOn) {
+    LoadedWorld w("[jig]\nswitches=1\nswitch_trigger_sw=200\nswitch_script=0:2,150:6,300:0\n");
+    ASSERT_EQ(w.problems, 0) << w.messages;
+    StationPorts ports;
+    ports.set_ports_default();
+    const auto held = [&ports] { return ~ports.in(jigtest::kSys0, 1) & 0x0F; };
+    EXPECT_EQ(held(), 1);  // the switches held from the start until the script begins
+    ASSERT_EQ(ports.set_switch(200, true), 0);
+    EXPECT_EQ(held(), 2);
+    EXPECT_EQ(~ports.in(jigtest::kExt1, 2) >> 2 & 0x0F, 2);  // the extension ports see them too
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(held(), 6);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(held(), 0);
+    LoadedWorld bad("[jig]\nswitch_script=100:1,50:0\n");
+    EXPECT_EQ(bad.problems, 1);
+    EXPECT_NE(bad.messages.find("switch_script: \"100:1,50:0\" is not MS:BITS"), std::string::npos) << bad.messages;
 }
 
 TEST_F(JigSequences, WithTheJigPowerOffNothingIsLatched) {

@@ -12,9 +12,24 @@ bool sw_on(const OutputPorts &ports, int b) {
 
 bool product_powered(const OutputPorts &ports) { return (ports[28] & 0x1FF) == 0x1FF; }
 
+std::vector<int> generate_wave(int length, double base, const std::vector<WaveSegment> &segments) {
+    constexpr double kTwoPi = 6.283185307179586;
+    std::vector<int> wave(static_cast<size_t>(std::max(length, 0)));
+    for (int i = 0; i < length; ++i) {
+        double v = base;
+        for (const WaveSegment &s : segments) {
+            if (i < s.start || i >= s.end) continue;
+            v = s.level + s.amplitude * std::sin(kTwoPi * i / s.period + s.phase_degrees * kTwoPi / 360.0);
+        }
+        wave[static_cast<size_t>(i)] = static_cast<int>(std::lround(v));
+    }
+    return wave;
+}
+
 void AdcChannels::configure(const std::array<ChannelConfig, kAdcChannels> &channels, uint64_t seed) {
     channels_ = channels;
     cursor_.fill(0);
+    wave_cursor_.fill(0);
     rng_ = seed;
 }
 
@@ -35,6 +50,10 @@ int AdcChannels::sample(int channel, int range, const OutputPorts &ports, const 
     long long value = c.counts;
     if (range >= 0 && range < kAdcRanges && c.range_counts[static_cast<size_t>(range)]) {
         value = *c.range_counts[static_cast<size_t>(range)];
+    } else if (!c.wave.empty()) {
+        size_t &at = wave_cursor_[static_cast<size_t>(channel)];
+        value = c.wave[at % c.wave.size()];
+        at = (at + 1) % c.wave.size();
     } else if (!c.samples.empty()) {
         size_t &at = cursor_[static_cast<size_t>(channel)];
         value = c.samples[at % c.samples.size()];
@@ -52,6 +71,7 @@ void AdcChannels::set_counts(int channel, int range, int counts) {
     if (range < 0) {
         c.counts = counts;
         c.samples.clear();
+        c.wave.clear();
     } else {
         c.range_counts[static_cast<size_t>(range)] = counts;
     }

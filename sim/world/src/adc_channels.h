@@ -27,7 +27,23 @@ struct ChannelConfig {
     bool needs_power = false;
     int noise = 0;             // uniform +-noise counts
     std::vector<int> samples;  // returned in turn, cyclically; empty: none
+    std::vector<int> wave;     // a generated waveform, played from its start at every conversion start; empty: none
 };
+
+// One piece of a generated waveform: over samples [start, end) of the wave, level + amplitude *
+// sin(2 pi i / period + phase) with i the sample's index in the wave.
+struct WaveSegment {
+    int start = 0;
+    int end = 0;
+    double level = 0;
+    double amplitude = 0;
+    double period = 4;
+    double phase_degrees = 0;
+};
+
+// The `length` samples of a wave: `base` where no segment lies, else the last segment that covers
+// the sample.
+std::vector<int> generate_wave(int length, double base, const std::vector<WaveSegment> &segments);
 
 using OutputPorts = std::array<uint16_t, 32>;
 
@@ -46,11 +62,14 @@ public:
     int sample(int channel, int range, const OutputPorts &ports, const EvrMemory &evr);
     // Range -1: the plain counts (the samples are dropped); 0-6: the counts on that range.
     void set_counts(int channel, int range, int counts);
+    // A conversion started: every generated wave plays from its first sample again.
+    void restart_waves() { wave_cursor_.fill(0); }
 
 private:
     int noise(int amplitude);
     std::array<ChannelConfig, kAdcChannels> channels_{};
     std::array<size_t, kAdcChannels> cursor_{};
+    std::array<size_t, kAdcChannels> wave_cursor_{};
     uint64_t rng_ = 0;
 };
 

@@ -15,8 +15,25 @@ JigBoard::JigBoard(const WorldConfig &config, const EvrMemory &evr)
       adc_stuck_(config.adc_stuck),
       ext_stuck_(config.ext_stuck),
       start_switch_(config.start_switch),
-      switches_(config.switches) {
+      switches_(config.switches),
+      switch_script_(config.switch_script),
+      switch_trigger_sw_(config.switch_trigger_sw) {
     channels_.configure(config.channels, static_cast<uint64_t>(config.seed));
+    if (!switch_script_.empty() && switch_trigger_sw_ < 0) {
+        script_started_ = true;
+        script_start_ = Clock::now();
+    }
+}
+
+int JigBoard::switches_now() const {
+    if (!script_started_) return switches_;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - script_start_).count();
+    int bits = switches_;
+    for (const auto &[at, held] : switch_script_) {
+        if (at > ms) break;
+        bits = held;
+    }
+    return bits;
 }
 
 void JigBoard::control(int group, uint8_t word) {
@@ -81,6 +98,10 @@ void JigBoard::take_output_port() {
 void JigBoard::set_output_port(int port, uint16_t value) {
     const uint16_t rising = value & ~out_[static_cast<size_t>(port)];
     out_[static_cast<size_t>(port)] = value;
+    if (!script_started_ && !switch_script_.empty() && switch_trigger_sw_ >= 0 && sw_on(out_, switch_trigger_sw_)) {
+        script_started_ = true;
+        script_start_ = Clock::now();
+    }
     if (port == 27) {
         if (rising & 0x4000) breg_[value & 0x3FF0] = ((value & 0x0F) << 4) | (out_[26] >> 12);
         if (rising & 0x8000) {
@@ -103,6 +124,7 @@ void JigBoard::set_output_port(int port, uint16_t value) {
 void JigBoard::start_conversion() {
     if (!power_) return;
     ++conversions_;
+    channels_.restart_waves();
     adc_ready_ = Clock::now() + adc_busy_time_;
     sample_due_ = true;
 }
@@ -130,7 +152,7 @@ uint8_t JigBoard::sense(int group, int port, bool reading) {
         }
         return static_cast<uint8_t>(port == kPortA ? adc_out_ & 0xFF : adc_out_ >> 8);
     case kSys0 * 3 + kPortB:
-        return static_cast<uint8_t>((~switches_ & 0x0F) | (cable1_ ? 0 : 0x10) | (adc_busy() ? 0x20 : 0) | (power_ ? 0 : 0x80));
+        return static_cast<uint8_t>((~switches_now() & 0x0F) | (cable1_ ? 0 : 0x10) | (adc_busy() ? 0x20 : 0) | (power_ ? 0 : 0x80));
     case kSys1 * 3 + kPortC:
         return static_cast<uint8_t>((held & 0x0F) | (cable2_ ? 0 : 0x10) | (start_switch_ ? 0 : 0x20));
     case kExt0 * 3 + kPortA:
@@ -143,7 +165,7 @@ uint8_t JigBoard::sense(int group, int port, bool reading) {
     case kExt0 * 3 + kPortC:
         return ext_busy() ? 0x01 : 0x00;
     case kExt1 * 3 + kPortC:
-        return static_cast<uint8_t>((start_switch_ ? 0 : 0x02) | ((~switches_ & 0x0F) << 2));
+        return static_cast<uint8_t>((start_switch_ ? 0 : 0x02) | ((~switches_now() & 0x0F) << 2));
     default:
         return held;
     }

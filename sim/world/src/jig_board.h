@@ -29,6 +29,8 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <utility>
+#include <vector>
 
 #include "adc_channels.h"
 #include "evr_memory.h"
@@ -113,8 +115,15 @@ private:
     Clock::time_point ext_ready_{};
     std::chrono::microseconds ext_busy_time_;
 
+    // The switches as the board reads them now: the script's while it runs, else the held ones.
+    int switches_now() const;
+
     bool cable1_, cable2_, power_, adc_stuck_, ext_stuck_, start_switch_;
     int switches_;
+    std::vector<std::pair<int, int>> switch_script_;
+    int switch_trigger_sw_;
+    bool script_started_ = false;
+    Clock::time_point script_start_{};
 };
 
 }  // namespace jigsim

@@ -1,7 +1,9 @@
 #include "world_config.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "files.h"
 
@@ -35,8 +37,32 @@ bool read_samples(const std::string &text, std::vector<int> *out, std::string *w
     return why->empty();
 }
 
+// "MS:BITS[,MS:BITS...]" with the times ascending (0 to 3600000 ms) and the bits 0 to 15.
+bool parse_switch_script(const std::string &text, std::vector<std::pair<int, int>> *out) {
+    std::vector<std::pair<int, int>> script;
+    for (size_t pos = 0; pos <= text.size();) {
+        size_t comma = text.find(',', pos);
+        if (comma == std::string::npos) comma = text.size();
+        const std::string entry = text.substr(pos, comma - pos);
+        const size_t colon = entry.find(':');
+        long ms = -1, bits = -1;
+        if (colon == std::string::npos || !parse_whole(std::string_view(entry).substr(0, colon), &ms) ||
+            !parse_whole(std::string_view(entry).substr(colon + 1), &bits) || ms < 0 || ms > 3600000 || bits < 0 ||
+            bits > 15 || (!script.empty() && ms < script.back().first))
+            return false;
+        script.emplace_back(static_cast<int>(ms), static_cast<int>(bits));
+        pos = comma + 1;
+    }
+    *out = std::move(script);
+    return !out->empty();
+}
+
 void read_jig(ScenarioReader &r, WorldConfig *c) {
-    r.check_keys("jig", {"cable1", "cable2", "power", "adc_busy_us", "adc_stuck", "switches", "start_switch", "seed"});
+    r.check_keys("jig", {"cable1", "cable2", "power", "adc_busy_us", "adc_stuck", "switches", "start_switch", "seed",
+                         "switch_script", "switch_trigger_sw"});
+    if (const ScenarioEntry *e = r.scenario().find("jig", "switch_script"); e && !parse_switch_script(e->value, &c->switch_script))
+        r.problems().at(*e, "\"" + e->value + "\" is not MS:BITS[,MS:BITS...] with ascending times up to 3600000 and bits 0 to 15; no script");
+    r.read_int("jig", "switch_trigger_sw", -1, 511, &c->switch_trigger_sw);
     r.read_flag("jig", "cable1", &c->cable1);
     r.read_flag("jig", "cable2", &c->cable2);
     r.read_flag("jig", "power", &c->power);
@@ -75,10 +101,71 @@ void read_channel_samples(ScenarioReader &r, const std::string &section, const s
     ch->samples = std::move(samples);
 }
 
+constexpr int kWaveSegments = 8;
+constexpr int kMostWaveSamples = 1000000;
+
+// "START,END,LEVEL[,AMPLITUDE[,PERIOD[,PHASE]]]" within a wave of `length` samples.
+bool parse_segment(const std::string &text, int length, WaveSegment *out, std::string *why) {
+    std::vector<std::string> fields;
+    for (size_t pos = 0;;) {
+        const size_t comma = text.find(',', pos);
+        std::string field = text.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+        const size_t first = field.find_first_not_of(" \t"), last = field.find_last_not_of(" \t");
+        fields.push_back(first == std::string::npos ? std::string() : field.substr(first, last - first + 1));
+        if (comma == std::string::npos) break;
+        pos = comma + 1;
+    }
+    if (fields.size() < 3 || fields.size() > 6) {
+        *why = "is not START,END,LEVEL[,AMPLITUDE[,PERIOD[,PHASE]]]";
+        return false;
+    }
+    long start = 0, end = 0;
+    if (!parse_whole(fields[0], &start) || !parse_whole(fields[1], &end) || start < 0 || end <= start || end > length) {
+        *why = "needs 0 <= START < END <= wave_length (" + std::to_string(length) + ")";
+        return false;
+    }
+    double values[4] = {0, 0, 4, 0};  // level, amplitude, period, phase
+    for (size_t i = 2; i < fields.size(); ++i) {
+        char *stop = nullptr;
+        const double v = std::strtod(fields[i].c_str(), &stop);
+        if (fields[i].empty() || *stop != '\0' || !std::isfinite(v) || std::fabs(v) > kMostCounts) {
+            *why = "field " + std::to_string(i + 1) + " \"" + fields[i] + "\" is not a number from -1000000 to 1000000";
+            return false;
+        }
+        values[i - 2] = v;
+    }
+    if (!(values[2] > 0)) {
+        *why = "PERIOD must be above 0";
+        return false;
+    }
+    *out = WaveSegment{static_cast<int>(start), static_cast<int>(end), values[0], values[1], values[2], values[3]};
+    return true;
+}
+
+// wave_length, wave_level and seg1..seg8: a waveform made of level and sine segments.
+void read_channel_wave(ScenarioReader &r, const std::string &section, ChannelConfig *ch) {
+    int length = 0;
+    double base = 0;
+    const bool has_length = r.read_int(section, "wave_length", 1, kMostWaveSamples, &length);
+    r.read_real(section, "wave_level", &base);
+    std::vector<WaveSegment> segments;
+    for (int k = 1; k <= kWaveSegments; ++k) {
+        const ScenarioEntry *e = r.scenario().find(section, "seg" + std::to_string(k));
+        if (!e) continue;
+        std::string why;
+        WaveSegment segment;
+        if (!has_length) why = "needs wave_length";
+        else if (parse_segment(e->value, length, &segment, &why)) segments.push_back(segment);
+        if (!why.empty()) r.problems().at(*e, "\"" + e->value + "\" " + why + "; the segment is left out");
+    }
+    if (has_length) ch->wave = generate_wave(length, base, segments);
+}
+
 void read_channel(ScenarioReader &r, int n, const std::string &scenario_path, ChannelConfig *ch) {
     const std::string s = "adc." + std::to_string(n);
     r.check_keys(s, {"counts", "counts_r0", "counts_r1", "counts_r2", "counts_r3", "counts_r4", "counts_r5", "counts_r6",
-                     "evr", "per_step", "gate_sw", "needs_power", "noise", "samples"});
+                     "evr", "per_step", "gate_sw", "needs_power", "noise", "samples", "wave_length", "wave_level",
+                     "seg1", "seg2", "seg3", "seg4", "seg5", "seg6", "seg7", "seg8"});
     r.read_int(s, "counts", -kMostCounts, kMostCounts, &ch->counts);
     for (int range = 0; range < kAdcRanges; ++range) {
         int counts = 0;
@@ -91,6 +178,7 @@ void read_channel(ScenarioReader &r, int n, const std::string &scenario_path, Ch
     r.read_flag(s, "needs_power", &ch->needs_power);
     r.read_int(s, "noise", 0, kAdcMax, &ch->noise);
     read_channel_samples(r, s, scenario_path, ch);
+    read_channel_wave(r, s, ch);
 }
 
 void read_evr(ScenarioReader &r, WorldConfig *c) {

@@ -32,6 +32,11 @@ struct WorldConfig {
     int adc_busy_us = 20;
     bool adc_stuck = false;
     int switches = 0;  // remote-control switches held, bit n = switch n
+    // A script of the remote-control switches: from its start on, the switches are the bits of
+    // its last entry whose time has come (milliseconds, ascending). It starts when sw
+    // `switch_trigger_sw` first goes on, or with the world when that is -1.
+    std::vector<std::pair<int, int>> switch_script;  // (ms, bits)
+    int switch_trigger_sw = -1;
     bool start_switch = false;
     int seed = 1;
     // [adc.N]
