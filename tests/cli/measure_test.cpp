@@ -99,7 +99,7 @@ TEST(KswMeasure, FiveReadingsAreAveragedWithTheOffsetAddedToEach) {
 
 TEST(KswMeasure, WithoutPortIoTheValueInTheResultRegisterIsJudged) {
     TempDir dir;
-    write_text(dir.file("ksw.ini"), "[Mode]\nDebugMode=2\n");
+    write_text(dir.file("ksw.ini"), "[Mode]\nDebugMode=2\n[RS232C]\nOpenRSFirst=0\n");
     const std::string scenario = std::string(kFiveVolts) + "[report]\nstate=state.txt\n";
     int code = -1;
     std::string out = run_program(dir, scenario, "step 1\nno_operation\nsetdata(0,7.5)\nstep 2\ncheck,dc_volt(7.5,+-0.1)\n",
