@@ -22,6 +22,7 @@ struct Registers;
 struct LinkGroup;
 struct JigPorts;
 class SerialLink;
+struct GpibLink;
 class Frontend;
 
 enum RunMode : int { kRunNgStop = 0, kRunStep = 1, kRunLine = 2, kRunAuto = 3 };
@@ -61,6 +62,7 @@ struct RunContext {
     LinkGroup *group = nullptr;                // the link group being run, if any
     JigPorts *jig = nullptr;                   // the station's jig (ports, shadows, A/D)
     SerialLink *serial = nullptr;              // the station's serial port, shared with the EVR drivers
+    GpibLink *gpib = nullptr;                  // the station's GPIB board
 
     int current_step = 0;                      // kPastLastStep once a run went past its last step
     const CommandRecord *current_command = nullptr;  // the record being run
