@@ -2,22 +2,16 @@
 // simulated instruments on the simulated board's bus.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "run_ksw.h"
 
 namespace ksw {
 namespace {
 
+using testing::dumped;
 using testing::read_text;
 using testing::run_ksw;
 using testing::TempDir;
 using testing::write_text;
-
-double dumped(const std::string &output, const std::string &name) {
-    const size_t at = output.find(name + "=");
-    return at == std::string::npos ? -1.0 : std::strtod(output.c_str() + at + name.size() + 1, nullptr);
-}
 
 TEST(KswGpib, AProgramConfiguresAndReadsASimulatedVoltmeter) {
     TempDir dir;
