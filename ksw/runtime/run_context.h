@@ -23,9 +23,9 @@ struct Registers;
 struct LinkGroup;
 struct JigPorts;
 class SerialLink;
+struct GpibLink;
 class Frontend;
 class AdjustmentDevice;
-class GpibSampler;
 
 enum RunMode : int { kRunNgStop = 0, kRunStep = 1, kRunLine = 2, kRunAuto = 3 };
 
@@ -65,9 +65,8 @@ struct RunContext {
     JigPorts *jig = nullptr;                   // the station's jig (ports, shadows, A/D)
     SerialLink *serial = nullptr;              // the station's serial port, shared with the EVR drivers
     AdjustmentDevice *adjuster = nullptr;      // the EVR front-end's adjustment and data words; null: none
-    GpibSampler *gpib = nullptr;               // the GPIB link's sampling for ",gpib_mes("; null: none
-    uint32_t mes_delay_ms = 0;                 // "MesDelay": from a GPIB query to its reply
     MeasureBoard board;                        // the measuring board's capture buffer and video reference
+    GpibLink *gpib = nullptr;                  // the station's GPIB board
 
     int current_step = 0;                      // kPastLastStep once a run went past its last step
     const CommandRecord *current_command = nullptr;  // the record being run

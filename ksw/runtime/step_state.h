@@ -23,7 +23,9 @@ struct AdjustmentSettings {
     int32_t direction = -1;        // evr_adj( selector
     int32_t reading_count = 1;     // readings averaged per pass
     std::string comment;
-    std::string gpib_text;
+    std::string gpib_text;         // the query a ",gpib_mes(" sample sends first
+    int32_t gpib_address = 0;      // gpib_mes(: the instrument, 0..31
+    uint32_t gpib_reply_wait_ms = 0;  // gpib_mes(: how long its reply's time-outs are retried
 };
 
 // Where a ",digital(" item reads its word, as digital( set it up.
@@ -50,8 +52,6 @@ struct MeasureRunState {
 
     int32_t average_mode = 2;      // average( second field: 1 median, 2 mean, 3..8 trimmed mean
     DigitalSetup digital;
-    int32_t gpib_address = 0;      // gpib_mes(: instrument address 0..31
-    uint32_t gpib_reply_wait_ms = 0;
 
     // Clears the first group (a new pass of the step begins) and the outputs.
     void clear_for_pass() {

@@ -11,17 +11,13 @@
 namespace ksw {
 namespace {
 
+using testing::dumped;
 using testing::read_text;
 using testing::run_ksw;
 using testing::TempDir;
 using testing::write_text;
 
 std::string demo(const std::string &file) { return std::string(KSW_SOURCE_DIR) + "/examples/jig/" + file; }
-
-double dumped(const std::string &output, const std::string &name) {
-    const size_t at = output.find(name + "=");
-    return at == std::string::npos ? -1.0 : std::strtod(output.c_str() + at + name.size() + 1, nullptr);
-}
 
 TEST(KswJig, TheDemoPowersTheProductAndReadsItsVoltages) {
     TempDir dir;

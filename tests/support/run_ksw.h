@@ -34,4 +34,10 @@ inline KswRun run_ksw(const TempDir &dir, const std::string &arguments) {
     return run;
 }
 
+// The value of register `name` ("rd[2]") as --dump printed it into `output`; -1 when it is not there.
+inline double dumped(const std::string &output, const std::string &name) {
+    const size_t at = output.find(name + "=");
+    return at == std::string::npos ? -1.0 : std::strtod(output.c_str() + at + name.size() + 1, nullptr);
+}
+
 }  // namespace ksw::testing

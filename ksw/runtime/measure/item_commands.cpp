@@ -102,22 +102,6 @@ int run_extention(RunContext &context, const CommandRecord &command) {
     return WriteExt0Word(jig, 1, static_cast<uint16_t>((word & ~1u) | (command.sub_mode == 1 ? 1u : 0u)));
 }
 
-// gpib_mes( address, seconds[, query]: the instrument and the reply wait of the step's
-// ",gpib_mes(" (the query text is the step's own).
-int run_gpib_mes(RunContext &context, const CommandRecord &command) {
-    StepRunState *state = current_state(context);
-    if (!state) return kErrMissingFirst;
-    int32_t address = 0;
-    double seconds = 0;
-    uint32_t ms = 0;
-    if (const int rc = bounded_int(context, command, 0, 0, 31, &address); rc != kOk) return rc;
-    if (const int rc = real_operand(context, command, 0, &seconds); rc != kOk) return rc;
-    if (const int rc = to_milliseconds(seconds, &ms); rc != kOk) return rc;
-    state->measure.gpib_address = address;
-    state->measure.gpib_reply_wait_ms = ms;
-    return kOk;
-}
-
 // interval(: the compiler stored the detection windows in the step; nothing is left to do.
 int run_interval(RunContext &, const CommandRecord &) { return kOk; }
 

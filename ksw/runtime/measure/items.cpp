@@ -6,6 +6,7 @@
 
 #include "model/command_row.h"
 #include "resources/error_codes.h"
+#include "runtime/gpib/gpib_link.h"
 #include "runtime/measure/board_ports.h"
 #include "runtime/measure/measure_devices.h"
 #include "runtime/measure/measure_item.h"
@@ -222,9 +223,7 @@ int measure_gpib(ItemContext &item, double *value) {
         item.run.failure_detail = ",gpib_mes( needs the GPIB link, which this station does not have yet";
         return kErrGpibMissingDll;
     }
-    const MeasureRunState &m = item.state.measure;
-    return item.run.gpib->sample(item.run, m.gpib_address, item.state.adjustment.gpib_text, m.gpib_reply_wait_ms,
-                                 item.run.mes_delay_ms, value);
+    return gpib_sample(*item.run.gpib, step_gpib_query(item.state), value, &item.run);
 }
 
 // ",rd(": the value already in the result register.

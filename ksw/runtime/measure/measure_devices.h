@@ -52,15 +52,5 @@ public:
     virtual int read_word(RunContext &context, int source, int address, int page, uint32_t *value) = 0;
 };
 
-class GpibSampler {
-public:
-    virtual ~GpibSampler() = default;
-
-    // One sample of ",gpib_mes(": sends `query` to instrument `address` when it is not empty,
-    // waits `mes_delay_ms`, then receives the reply (retrying time-outs for `reply_wait_ms`)
-    // and reads a number from it.
-    virtual int sample(RunContext &context, int address, const std::string &query, uint32_t reply_wait_ms,
-                       uint32_t mes_delay_ms, double *value) = 0;
-};
 
 }  // namespace ksw

@@ -7,6 +7,7 @@
 #include "resources/messages.h"
 #include "resources/format.h"
 #include "runtime/sequencer.h"
+#include "station/gpib_startup.h"
 #include "station/jig_startup.h"
 #include "station/program_loading.h"
 #include "station/run_control.h"
@@ -66,6 +67,8 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
         std::fprintf(stderr, "ksw: %s\n", serial_reason.c_str());
         return kExitStartupFailed;
     }
+    GpibStation gpib(gpib_link());
+    gpib.open(config);
     define_startup_symbols(define_table(), config);
     apply_code_page(config);
     if (config.user_program.empty()) {
@@ -81,8 +84,8 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     context.frontend = &frontend;
     jig.attach(context);
     serial.attach(context);
+    gpib.attach(context);
     context.adjust_mode = options.measure_mode >= 0 ? options.measure_mode : config.measure_ignore;
-    context.mes_delay_ms = static_cast<uint32_t>(config.gpib_mes_delay > 0 ? config.gpib_mes_delay : 0);
     if (program.global.given) context.set_run_mode(program.global.run_mode);
     RunControlOptions run_options;
     run_options.inhibit_result_window = config.inhibit_ok_ng;

@@ -88,9 +88,21 @@ JIGSIM_API uint64_t jigsim_conversions(void);
 JIGSIM_API uint64_t jigsim_port_writes(void);
 /* The A/D channel (output port 1 bits 0-2) and range (SysPort1 A bits 4-6) now selected. */
 JIGSIM_API int jigsim_adc_selection(int *channel, int *range);
-/* Writes the [report] state file now (when the scenario names one). 0 written or none named,
- * -1 when it could not be written (reported on stderr). */
+/* Writes the [report] state file now (when the scenario names one): the world's lines, then the
+ * lines of every report hook. 0 written or none named, -1 when it could not be written (reported
+ * on stderr). */
 JIGSIM_API int jigsim_write_report(void);
+
+/* Report lines of another stand-in. The hook writes its lines ("name=value" and LF each) into buf
+ * (room for len bytes; buf is null when len is 0) and returns the length of all of them; when
+ * that is more than len it is called once more with room for them all. Hooks are called without
+ * the world's lock (they may call into the world) whenever the state file is written, in the
+ * order they were first added, after the world's own lines. One hook per name: adding a name
+ * again replaces its function and context, a null function removes it. Hooks outlive the world
+ * (jigsim_load keeps them); the function and its context must stay valid until the process ends.
+ * -1 for a null or empty name. */
+typedef size_t (*jigsim_report_fn)(char *buf, size_t len, void *context);
+JIGSIM_API int jigsim_report_hook(const char *name, jigsim_report_fn fn, void *context);
 
 /* ---- Trace -----------------------------------------------------------------------------------
  * Every byte access that the jig's chips see, in order: kind 'R' (read; value returned), 'W'
@@ -135,6 +147,11 @@ JIGSIM_API void jigsim_set_start_switch(int on);
 JIGSIM_API int jigsim_set_adc_counts(int channel, int range, int counts);
 /* The counts of extension A/D selector 0 or 1. */
 JIGSIM_API int jigsim_set_ext_adc(int selector, int counts);
+/* What the product puts out on A/D channel 0-7, in counts, as the converter would sample it on
+ * `range` (0-6; 7 uses no range's own counts) at this moment: the channel's gates, EVR term and
+ * noise apply (a sample is drawn), the jig's power and busy line do not. Instruments that measure
+ * the product's outputs read them here. -1 for a bad channel or range or a null pointer. */
+JIGSIM_API int jigsim_adc_sample(int channel, int range, int *counts);
 
 /* ---- Product ---------------------------------------------------------------------------------
  * EVR memory: 256 pages of 256 cells of 16 bits, once in EEPROM and once in RAM. */

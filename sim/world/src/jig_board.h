@@ -77,6 +77,8 @@ public:
     void set_start_switch(bool on) { start_switch_ = on; }
     void set_adc_counts(int channel, int range, int counts) { channels_.set_counts(channel, range, counts); }
     void set_ext_counts(int selector, int counts) { ext_counts_[static_cast<size_t>(selector)] = counts; }
+    // What the product puts out on `channel` as a sample on `range`, whatever the converter does.
+    int product_output(int channel, int range) { return channels_.sample(channel, range, out_, evr_); }
 
 private:
     // What the board drives onto the port's pins; `reading` lets the data bus take a due sample.

@@ -24,6 +24,40 @@ std::mutex &world_lock() {
 
 World *g_world = nullptr;
 
+// The report lines of other stand-ins. Kept apart from the world, which jigsim_load replaces, and
+// never deleted, so a report written while the process ends still finds them. Under the lock.
+struct ReportHook {
+    std::string name;
+    jigsim_report_fn fn;
+    void *context;
+};
+
+std::vector<ReportHook> &report_hooks() {
+    static auto *hooks = new std::vector<ReportHook>;
+    return *hooks;
+}
+
+// The lines of every hook, in order. Called without the lock: a hook may call into the world.
+std::string hook_lines() {
+    std::vector<ReportHook> hooks;
+    {
+        std::lock_guard<std::mutex> guard(world_lock());
+        hooks = report_hooks();
+    }
+    constexpr size_t kHookLimit = size_t{64} << 20;  // a hook that asks for more is cut there
+    std::string out;
+    for (const ReportHook &hook : hooks) {
+        std::string lines(4096, '\0');
+        size_t n = hook.fn(lines.data(), lines.size(), hook.context);
+        if (n > lines.size()) {
+            lines.assign(std::min(n, kHookLimit), '\0');
+            n = std::min(hook.fn(lines.data(), lines.size(), hook.context), lines.size());
+        }
+        out.append(lines, 0, n);
+    }
+    return out;
+}
+
 // Replaces the world by one read from `path`. The lock must be held.
 int load_locked(const std::string &path) {
     jigsim::WorldConfig config;
@@ -52,8 +86,9 @@ auto with_world(F action) {
 
 struct FinishAtExit {
     ~FinishAtExit() {
+        const std::string more = hook_lines();
         std::lock_guard<std::mutex> guard(world_lock());
-        if (g_world) g_world->finish();
+        if (g_world) g_world->finish(more);
     }
 } g_finish_at_exit;
 
@@ -211,12 +246,29 @@ JIGSIM_API int jigsim_adc_selection(int *channel, int *range) {
 }
 
 JIGSIM_API int jigsim_write_report(void) {
-    return with_world([](World &w) {
+    const std::string more = hook_lines();
+    return with_world([&](World &w) {
         std::string error;
-        if (w.write_report(&error)) return 0;
+        if (w.write_report(more, &error)) return 0;
         std::fprintf(stderr, "jigsim: state report: %s\n", error.c_str());
         return -1;
     });
+}
+
+JIGSIM_API int jigsim_report_hook(const char *name, jigsim_report_fn fn, void *context) {
+    if (!name || !*name) return -1;
+    std::lock_guard<std::mutex> guard(world_lock());
+    std::vector<ReportHook> &hooks = report_hooks();
+    const auto it = std::find_if(hooks.begin(), hooks.end(), [&](const ReportHook &h) { return h.name == name; });
+    if (!fn) {
+        if (it != hooks.end()) hooks.erase(it);
+    } else if (it != hooks.end()) {
+        it->fn = fn;
+        it->context = context;
+    } else {
+        hooks.push_back({name, fn, context});
+    }
+    return 0;
 }
 
 JIGSIM_API size_t jigsim_trace_count(void) {
@@ -308,6 +360,14 @@ JIGSIM_API int jigsim_set_ext_adc(int selector, int counts) {
     if (selector < 0 || selector > 1) return -1;
     return with_world([&](World &w) {
         w.jig().set_ext_counts(selector, counts);
+        return 0;
+    });
+}
+
+JIGSIM_API int jigsim_adc_sample(int channel, int range, int *counts) {
+    if (channel < 0 || channel >= jigsim::kAdcChannels || range < 0 || range > jigsim::kAdcRanges || !counts) return -1;
+    return with_world([&](World &w) {
+        *counts = w.jig().product_output(channel, range);
         return 0;
     });
 }

@@ -130,14 +130,14 @@ std::string World::state_report() const {
     return out;
 }
 
-bool World::write_report(std::string *error) const {
+bool World::write_report(const std::string &more, std::string *error) const {
     if (config_.state_file.empty()) return true;
-    return write_whole_file(config_.state_file, state_report(), error);
+    return write_whole_file(config_.state_file, state_report() + more, error);
 }
 
-void World::finish() {
+void World::finish(const std::string &more) {
     std::string error;
-    if (!write_report(&error)) std::fprintf(stderr, "jigsim: state report: %s\n", error.c_str());
+    if (!write_report(more, &error)) std::fprintf(stderr, "jigsim: state report: %s\n", error.c_str());
     if (!trace_file_.close(&error)) std::fprintf(stderr, "jigsim: trace: %s\n", error.c_str());
 }
 

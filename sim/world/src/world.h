@@ -51,12 +51,12 @@ public:
 
     // The state report text, one "name=value" line each (LF).
     std::string state_report() const;
-    // Writes the state report to the [report] state file, when one is named. False with the
-    // reason in `error` when it cannot.
-    bool write_report(std::string *error) const;
-    // At the end of the process: writes the report and closes the trace file, reporting failures
-    // on stderr.
-    void finish();
+    // Writes the state report, then `more` (the lines of other stand-ins), to the [report] state
+    // file, when one is named. False with the reason in `error` when it cannot.
+    bool write_report(const std::string &more, std::string *error) const;
+    // At the end of the process: writes the report (with `more`) and closes the trace file,
+    // reporting failures on stderr.
+    void finish(const std::string &more);
 
 private:
     PpiBoard *board_in(int slot, int chip);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "jigsim.h"
@@ -71,6 +72,75 @@ TEST(StateReport, IsWrittenWhenTheProcessEnds) {
     const std::string report = ksw::testing::read_text(dir.file("exit.txt"));
     EXPECT_NE(report.find("\nout5=0x0042\nout6=0x0000\n"), std::string::npos) << report;
     EXPECT_NE(report.find("\npsu1=-\npsu2=-\nlamp_ok=0\n"), std::string::npos) << report;
+}
+
+// A stand-in's report lines: `lines` as the hook's text, and how often it was asked.
+struct HookLines {
+    std::string lines;
+    int calls = 0;
+    static size_t write(char *buf, size_t len, void *context) {
+        HookLines &self = *static_cast<HookLines *>(context);
+        ++self.calls;
+        if (len >= self.lines.size()) std::memcpy(buf, self.lines.data(), self.lines.size());
+        return self.lines.size();
+    }
+};
+
+TEST(StateReport, HooksAddTheirLinesAfterTheWorldsInTheOrderTheyCame) {
+    LoadedWorld w("[report]\nstate=state.txt\n");
+    HookLines first{"gpib.3.sent=A\n"}, second{std::string(5000, 'x') + "\n"}, replaced{"old=1\n"};
+    ASSERT_EQ(jigsim_report_hook("first", &HookLines::write, &first), 0);
+    ASSERT_EQ(jigsim_report_hook("second", &HookLines::write, &replaced), 0);
+    ASSERT_EQ(jigsim_report_hook("second", &HookLines::write, &second), 0);  // same name: replaced in place
+    EXPECT_EQ(jigsim_report_hook("", &HookLines::write, &first), -1);
+    ASSERT_EQ(jigsim_write_report(), 0);
+    const std::string report = ksw::testing::read_text(w.file("state.txt"));
+    const std::string expected = "port_writes=0\n" + first.lines + second.lines;
+    ASSERT_GE(report.size(), expected.size());
+    EXPECT_EQ(report.substr(report.size() - expected.size()), expected);
+    EXPECT_EQ(first.calls, 1);
+    EXPECT_EQ(second.calls, 2);  // the first buffer was too small for 5001 bytes
+    EXPECT_EQ(replaced.calls, 0);
+
+    // Removed hooks add nothing; hooks outlive a new world.
+    ASSERT_EQ(jigsim_report_hook("second", nullptr, nullptr), 0);
+    ASSERT_EQ(jigsim_load(w.path().c_str()), 0);
+    ASSERT_EQ(jigsim_write_report(), 0);
+    const std::string again = ksw::testing::read_text(w.file("state.txt"));
+    const std::string tail = "port_writes=0\n" + first.lines;
+    ASSERT_GE(again.size(), tail.size());
+    EXPECT_EQ(again.substr(again.size() - tail.size()), tail);
+    ASSERT_EQ(jigsim_report_hook("first", nullptr, nullptr), 0);
+}
+
+TEST(StateReport, HookLinesAreWrittenWhenTheProcessEnds) {
+    ksw::testing::TempDir dir;
+    const std::string scenario = dir.file("exit.ini");
+    ksw::testing::write_text(scenario, "[report]\nstate=exit.txt\n");
+    EXPECT_EXIT(
+        {
+            jigsim_load(scenario.c_str());
+            static HookLines lines{"late=1\n"};
+            jigsim_report_hook("late", &HookLines::write, &lines);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    const std::string report = ksw::testing::read_text(dir.file("exit.txt"));
+    EXPECT_NE(report.find("\nport_writes=0\nlate=1\n"), std::string::npos) << report;
+}
+
+TEST(ProductOutputs, AreSampledWithTheirGatesWhateverTheConverterDoes) {
+    LoadedWorld w("[jig]\npower=0\n[adc.2]\ncounts=1500\ncounts_r3=700\n[adc.5]\ncounts=900\nneeds_power=1\n");
+    int counts = -1;
+    ASSERT_EQ(jigsim_adc_sample(2, 7, &counts), 0);
+    EXPECT_EQ(counts, 1500);  // the jig's own power does not matter to the product
+    ASSERT_EQ(jigsim_adc_sample(2, 3, &counts), 0);
+    EXPECT_EQ(counts, 700);
+    ASSERT_EQ(jigsim_adc_sample(5, 7, &counts), 0);
+    EXPECT_EQ(counts, 0);  // the product is not powered
+    EXPECT_EQ(jigsim_adc_sample(8, 0, &counts), -1);
+    EXPECT_EQ(jigsim_adc_sample(0, 8, &counts), -1);
+    EXPECT_EQ(jigsim_adc_sample(0, 0, nullptr), -1);
 }
 
 TEST(Trace, RecordsEveryByteTheChipsSeeInMemoryAndInTheFile) {
