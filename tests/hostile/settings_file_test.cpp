@@ -17,7 +17,13 @@ struct Station {
     TempDir dir;
     std::string ini = dir.file("ksw.ini");
 
-    Station() { write_text(dir.file("p.ks"), "step 1\r\nno_operation\r\n"); }
+    // The station opens its serial port at start-up: here a device that is not there, so that a
+    // test never touches the machine's own ports (the station reports it and goes on).
+    Station() {
+        write_text(dir.file("p.ks"), "step 1\r\nno_operation\r\n");
+        fs::create_directories(dir.file("cfg/Orvane/KSW"));
+        write_text(dir.file("cfg/Orvane/KSW/registry.ini"), "[SerialDevices]\r\nCOM1=" + dir.file("no-serial-line") + "\r\n");
+    }
     ChildRun run(const std::vector<std::string> &arguments, const ChildLimits &limits = {}) const {
         std::vector<std::string> argv{built("bin/ksw")};
         argv.insert(argv.end(), arguments.begin(), arguments.end());

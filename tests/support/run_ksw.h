@@ -18,12 +18,19 @@ struct KswRun {
 // Runs "ksw <arguments>" (shell words) with `dir` as current folder and `dir`/cfg as the
 // configuration home, input from /dev/null. A headless station opens its serial port at
 // start-up unless its settings say otherwise; tests never touch the machine's own ports, so a
-// headless run in a folder without a settings file gets one that says "OpenRSFirst=0".
+// headless run in a folder without a settings file gets one that says "OpenRSFirst=0", and
+// without a registry file one that maps COM1..COM9 to a device that is not there.
 inline KswRun run_ksw(const TempDir &dir, const std::string &arguments) {
     const char *binary_dir = std::getenv("KSW_TEST_BINARY_DIR");
     if (!binary_dir) return {};
     if (arguments.find("--headless") != std::string::npos && !std::filesystem::exists(dir.file("ksw.ini")))
         write_text(dir.file("ksw.ini"), "[RS232C]\r\nOpenRSFirst=0\r\n");
+    if (arguments.find("--headless") != std::string::npos && !std::filesystem::exists(dir.file("cfg/Orvane/KSW/registry.ini"))) {
+        std::filesystem::create_directories(dir.file("cfg/Orvane/KSW"));
+        std::string devices = "[SerialDevices]\r\n";
+        for (int n = 1; n <= 9; ++n) devices += "COM" + std::to_string(n) + "=" + dir.file("no-serial-line") + "\r\n";
+        write_text(dir.file("cfg/Orvane/KSW/registry.ini"), devices);
+    }
     const std::string command = "cd '" + dir.path() + "' && XDG_CONFIG_HOME='" + dir.path() +
                                 "/cfg' XDG_RUNTIME_DIR='" + dir.path() + "/run' '" + binary_dir + "/bin/ksw' " +
                                 arguments + " > out.txt 2>&1 < /dev/null";
