@@ -21,6 +21,7 @@ enum ErrorCode : int {
     kErrNoOkNg = 14,             // "e014: No OK/NG in check-mode step"
     kErrMissingEndif = 15,       // "e015: Missing #endif"
     kErrMissingIfdef = 16,       // "e016: Missing #ifdef for #else/#endif"
+    kErrOutOfLogSpace = 17,      // "e017: Out of log file space"
     kErrNoMemory = 18,           // "e018: No memory of computor"
     kErrCable1 = 23,             // "e023: Cable-1 not connected"
     kErrCable2 = 24,             // "e024: Cable-2 not connected"

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/log_buffer.h"
 #include "runtime/measure/measure_board.h"
 #include "runtime/run_gate.h"
 #include "runtime/step_state.h"
@@ -67,6 +68,7 @@ struct RunContext {
     AdjustmentDevice *adjuster = nullptr;      // the EVR front-end's adjustment and data words; null: none
     MeasureBoard board;                        // the measuring board's capture buffer and video reference
     GpibLink *gpib = nullptr;                  // the station's GPIB board
+    LogBuffer log;                             // the run's log text ("LogSize" bytes; log(, evr_prn(log)
 
     int current_step = 0;                      // kPastLastStep once a run went past its last step
     const CommandRecord *current_command = nullptr;  // the record being run
