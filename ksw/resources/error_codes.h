@@ -49,9 +49,11 @@ enum ErrorCode : int {
     kErrTooManyData = 72,        // "e072: Too many data"
     kErrStepNotExist = 73,       // "e073: Step not exist"
     kErrTooManyParameters = 74,  // "e074: Too many parameters"
+    kErrEvrNotSet = 86,          // "e086: EVR ram data not set"
     kErrSerialNotOpen = 87,      // "e087: 232C:Port not open"
     kErrSerialCantOpen = 88,     // "e088: 232C:Can't open RS-232C"
     kErrSerialTooManyRx = 93,    // "e093: 232C:Too many RX chars."
+    kErrCantOpenPrinter = 98,    // "e098: Can't open printer"
     kErrFirstDuplicated = 99,    // "e099: 1'st command duplicated"
     kErrMissingFirst = 100,      // "e100: Missing 1'st command"
     kErrFirstNotOnTop = 101,     // "e101: 1'st command must be in top of step"
@@ -74,8 +76,10 @@ enum ErrorCode : int {
     kErrWrongFileContents = 148, // "e148: Wrong file contents"
     kErrCantOpenClipboard = 149, // "e149: Cannot open clipboard"
     kErrNotSupportedComType = 170,  // "e170: Not supported COM type"
+    kErrEvrMissingDll = 171,     // "e171: COM:Missing DLLt"
     kErrLinkDuplicated = 173,    // "e173: Link duplicated or Backword link"
     kErrMissingEvrAdj = 174,     // "e174: Missing evr_adj()"
+    kErrEvrNot8Bit = 175,        // "e175: EVR isn't 8-bit width"
     kErrJumpFromLinked = 176,    // "e176: can't jump from linked step"
 };
 

@@ -27,6 +27,7 @@ class SerialLink;
 struct GpibLink;
 class Frontend;
 class AdjustmentDevice;
+struct EvrLayer;
 
 enum RunMode : int { kRunNgStop = 0, kRunStep = 1, kRunLine = 2, kRunAuto = 3 };
 
@@ -66,6 +67,7 @@ struct RunContext {
     JigPorts *jig = nullptr;                   // the station's jig (ports, shadows, A/D)
     SerialLink *serial = nullptr;              // the station's serial port, shared with the EVR drivers
     AdjustmentDevice *adjuster = nullptr;      // the EVR front-end's adjustment and data words; null: none
+    EvrLayer *evr = nullptr;                   // the EVR image and back-end the evr_ commands use; null: none
     MeasureBoard board;                        // the measuring board's capture buffer and video reference
     GpibLink *gpib = nullptr;                  // the station's GPIB board
     LogBuffer log;                             // the run's log text ("LogSize" bytes; log(, evr_prn(log)

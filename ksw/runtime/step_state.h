@@ -15,6 +15,22 @@
 
 namespace ksw {
 
+// What evr_adj( and evr_adj2( leave for the step's automatic adjustment.
+struct EvrAdjustRecord {
+    int32_t address = -1;        // the EVR address; -1 until evr_adj( ran
+    int32_t start = -1;          // start value, -1: the value the cell holds
+    int32_t step = 0;            // the initial search step
+    int32_t lower = 0;           // the limits of the value
+    int32_t upper = 255;
+    int32_t page = -1;           // -1: the command page
+    int32_t high_address = -1;   // the high byte's address of a 16-bit value, -1 none
+    bool on = false;             // evr_adj2( "on"
+    double sensitivity = 0.0;    // measured units per EVR step, 0 or less: none
+    int32_t second_address = -1; // a second EVR written with the adjusted one, -1 none
+    int32_t second_page = -1;
+    int32_t second_value = -1;
+};
+
 // The adjustment settings of a measuring step as the run side uses them. They start as the
 // compiler left them in the measuring block; link( copies them from the linking step into the
 // linked one, so both adjust alike.
@@ -26,6 +42,7 @@ struct AdjustmentSettings {
     std::string gpib_text;         // the query a ",gpib_mes(" sample sends first
     int32_t gpib_address = 0;      // gpib_mes(: the instrument, 0..31
     uint32_t gpib_reply_wait_ms = 0;  // gpib_mes(: how long its reply's time-outs are retried
+    EvrAdjustRecord evr;
 };
 
 // Where a ",digital(" item reads its word, as digital( set it up.

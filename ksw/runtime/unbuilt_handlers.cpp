@@ -10,13 +10,6 @@ namespace ksw {
     int name(RunContext &, const CommandRecord &) { return kErrUndefinedCommand; }
 
 KSW_UNBUILT_RUN(run_colorbar)
-KSW_UNBUILT_RUN(run_evr_adj)
-KSW_UNBUILT_RUN(run_evr_adj2)
-KSW_UNBUILT_RUN(run_evr_func)
-KSW_UNBUILT_RUN(run_evr_page)
-KSW_UNBUILT_RUN(run_evr_prn)
-KSW_UNBUILT_RUN(run_evr_rd)
-KSW_UNBUILT_RUN(run_evr_wr)
 KSW_UNBUILT_RUN(run_log)
 KSW_UNBUILT_RUN(run_logic)
 KSW_UNBUILT_RUN(run_peakdet)

@@ -7,6 +7,7 @@
 #include "resources/messages.h"
 #include "resources/format.h"
 #include "runtime/sequencer.h"
+#include "station/evr_startup.h"
 #include "station/gpib_startup.h"
 #include "station/jig_startup.h"
 #include "station/program_loading.h"
@@ -69,6 +70,8 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     }
     GpibStation gpib(gpib_link());
     gpib.open(config);
+    EvrStation evr(evr_layer());
+    evr.open(&settings().evr_type, config, frontend, &serial.link());
     define_startup_symbols(define_table(), config);
     apply_code_page(config);
     if (config.user_program.empty()) {
@@ -85,6 +88,7 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     jig.attach(context);
     serial.attach(context);
     gpib.attach(context);
+    evr.attach(context);
     context.adjust_mode = options.measure_mode >= 0 ? options.measure_mode : config.measure_ignore;
     if (program.global.given) context.set_run_mode(program.global.run_mode);
     RunControlOptions run_options;

@@ -127,6 +127,18 @@ std::string World::state_report() const {
     line("lamp_ng", jig_.lamp_ng() ? "1" : "0");
     line("conversions", std::to_string(jig_.conversions()));
     line("port_writes", std::to_string(jig_.port_writes()));
+    // The product's EVR cells that are not 0, so a run's adjusted and written values can be read.
+    static const char *const kMemoryNames[] = {"evr.rom.", "evr.ram."};
+    for (const int memory : {kEeprom, kRam}) {
+        const std::vector<uint16_t> &cells = evr_.cells(memory);
+        for (int cell = 0; cell < kEvrCells; ++cell) {
+            const uint16_t value = cells[static_cast<size_t>(cell)];
+            if (value != 0)
+                line(kMemoryNames[memory] + hex("%02X", static_cast<unsigned>(cell >> 8)) + ":" +
+                         hex("%02X", static_cast<unsigned>(cell & 0xFF)),
+                     hex("0x%04X", value));
+        }
+    }
     return out;
 }
 

@@ -33,7 +33,7 @@ protected:
     // Compiles `source` as the program to run; false (with the failure) when it does not compile.
     bool load(const std::string &source) {
         write_text(dir_.file("p.ks"), source);
-        const ProgramCompilation result = compile_program(dir_.file("p.ks"), model_, defines_, compile_options());
+        const ProgramCompilation result = compile_program(dir_.file("p.ks"), model_, defines_, options_);
         EXPECT_TRUE(result.loaded) << result.report;
         context.use_program(&model_);
         return result.loaded;
@@ -50,6 +50,7 @@ protected:
     std::string file(const std::string &name) { return dir_.file(name); }
 
     RunContext context;
+    CompileOptions options_ = compile_options();  // what load() compiles with
 
 private:
     TempDir dir_;
