@@ -78,7 +78,7 @@ void BM_AdjustingPasses(benchmark::State &state) {
     for (auto _ : state) passes += station.adjust();
     state.SetItemsProcessed(static_cast<int64_t>(passes));
 }
-BENCHMARK(BM_AdjustingPasses)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AdjustingPasses)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Passes to converge from start value range(0) with the initial search step 16; range(1) 1 adds
 // the adjusting table the station would have learnt (2.5 V wants 200).
@@ -94,6 +94,6 @@ void BM_PassesToConverge(benchmark::State &state) {
     for (auto _ : state) passes = station.adjust();
     state.counters["passes"] = passes;
 }
-BENCHMARK(BM_PassesToConverge)->Args({0, 0})->Args({255, 0})->Args({0, 1})->Args({255, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PassesToConverge)->Args({0, 0})->Args({255, 0})->Args({0, 1})->Args({255, 1})->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "station/evr_startup.h"
 
+#include "resources/error_codes.h"
 #include "resources/messages.h"
 #include "station/message_box.h"
 
@@ -16,7 +17,11 @@ std::string evr_printer_for(const Settings &settings) {
     return names_printer_port(settings.print_step) ? settings.print_step : "LPT1";
 }
 
-void EvrStation::open(int *evr_type, const Settings &settings, Frontend &frontend, const SerialLink *serial) {
+int EvrStation::open(int *evr_type, const Settings &settings, Frontend &frontend, const SerialLink *serial) {
+    if (!layer_.image) {
+        show_message(&frontend, message_text(kErrNoMemory), "EVR", Buttons::Ok, BoxIcon::Stop);
+        return kErrNoMemory;
+    }
     {
         std::lock_guard<std::recursive_mutex> hold(layer_.lock);
         layer_.width.store(settings.evr_width == 16 ? 16 : 8);
@@ -48,6 +53,7 @@ void EvrStation::open(int *evr_type, const Settings &settings, Frontend &fronten
     }
     *evr_type = type;
     layer_.type.store(type);
+    return kOk;
 }
 
 void EvrStation::close() { unload_evr_driver(layer_); }

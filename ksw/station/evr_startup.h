@@ -29,7 +29,9 @@ public:
     // "s025" for a type-2 driver that does not open) is shown and the back-end is none. The
     // setting *evr_type becomes the back-end in force (-1 none). The "&Auto Adjustment" switch is
     // on. Main thread, no run going.
-    void open(int *evr_type, const Settings &settings, Frontend &frontend, const SerialLink *serial);
+    // Returns 0, or e018 after showing "e018: No memory of computor" under the caption "EVR" when
+    // the layer has no image (start-up then ends).
+    [[nodiscard]] int open(int *evr_type, const Settings &settings, Frontend &frontend, const SerialLink *serial);
     // The run context uses the layer and its adjustment.
     void attach(RunContext &context) {
         context.evr = &layer_;

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 
 #include "platform/dynlib.h"
@@ -87,7 +88,9 @@ enum class EvrBlock { kRomRead, kRamRead, kRamWrite, kRomWrite };
 
 struct EvrLayer {
     std::recursive_mutex lock;  // the EVR lock
-    std::unique_ptr<EvrImage> image = std::make_unique<EvrImage>();
+    // The image (about 640 KB): null only when it could not be allocated, and then the station
+    // does not start (every operation below needs it).
+    std::unique_ptr<EvrImage> image{new (std::nothrow) EvrImage()};
 
     platform::DynamicLibrary library;  // the bound driver, when one is
     EvrDriverApi api{};

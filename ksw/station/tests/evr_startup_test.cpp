@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "recording_frontend.h"
+#include "resources/error_codes.h"
 #include "station/evr_startup.h"
 #include "temp_dir.h"
 
@@ -18,7 +19,7 @@ TEST(EvrStartup, LancAndIeee1284HaveNoLibraryHereAndFallBackToNone) {
         EvrStation station(layer);
         RecordingFrontend frontend;
         int type = wanted;
-        station.open(&type, Settings{}, frontend, nullptr);
+        ASSERT_EQ(station.open(&type, Settings{}, frontend, nullptr), kOk);
         EXPECT_EQ(type, -1);
         EXPECT_EQ(layer.type.load(), -1);
         ASSERT_EQ(frontend.boxes.size(), 1u);
@@ -40,7 +41,7 @@ TEST(EvrStartup, TheDriverIsBoundAtStartAndTheSettingsReachTheLayer) {
     {
         EvrStation station(layer);
         layer.auto_adjust.store(false);
-        station.open(&type, settings, frontend, nullptr);
+        ASSERT_EQ(station.open(&type, settings, frontend, nullptr), kOk);
         EXPECT_EQ(type, 2);
         EXPECT_TRUE(frontend.boxes.empty());
         EXPECT_TRUE(layer.library.loaded());
@@ -66,12 +67,24 @@ TEST(EvrStartup, ARefusedDriverShowsItsMessageAndTheSettingStays) {
     EvrStation station(layer);
     RecordingFrontend frontend;
     int type = 2;
-    station.open(&type, Settings{}, frontend, nullptr);
+    ASSERT_EQ(station.open(&type, Settings{}, frontend, nullptr), kOk);
     ASSERT_EQ(frontend.boxes.size(), 1u);
     EXPECT_EQ(frontend.boxes[0].text, "s024: Missing DLL for EVR or too old");
     EXPECT_FALSE(layer.library.loaded());
     EXPECT_EQ(type, -1);  // no back-end; evr_func( may still bind a driver later
     EXPECT_EQ(layer.type.load(), -1);
+}
+
+TEST(EvrStartup, WithoutMemoryForTheImageStartUpEndsWithE018UnderEvr) {
+    EvrLayer layer;
+    layer.image.reset();  // as when the allocation failed
+    EvrStation station(layer);
+    RecordingFrontend frontend;
+    int type = -1;
+    EXPECT_EQ(station.open(&type, Settings{}, frontend, nullptr), kErrNoMemory);
+    ASSERT_EQ(frontend.boxes.size(), 1u);
+    EXPECT_EQ(frontend.boxes[0].text, "e018: No memory of computor");
+    EXPECT_NE(frontend.boxes[0].caption.find("EVR"), std::string::npos) << frontend.boxes[0].caption;
 }
 
 }  // namespace

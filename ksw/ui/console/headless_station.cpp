@@ -71,7 +71,7 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     GpibStation gpib(gpib_link());
     gpib.open(config);
     EvrStation evr(evr_layer());
-    evr.open(&settings().evr_type, config, frontend, &serial.link());
+    if (evr.open(&settings().evr_type, config, frontend, &serial.link()) != 0) return kExitStartupFailed;
     define_startup_symbols(define_table(), config);
     apply_code_page(config);
     if (config.user_program.empty()) {
