@@ -53,8 +53,18 @@ public:
     }
     void cancel_pending_sends() override {}
     void close() override {}
-    void set_status_text(int, std::string_view, bool) override {}
-    void set_field_text(int, std::string_view) override {}
+    void set_status_text(int pane, std::string_view text, bool) override {
+        std::lock_guard<std::mutex> hold(texts_lock);
+        status_texts.emplace_back(std::to_string(pane) + ":" + std::string(text));
+    }
+    void set_field_text(int field, std::string_view text) override {
+        std::lock_guard<std::mutex> hold(texts_lock);
+        field_texts.emplace_back(std::to_string(field) + ":" + std::string(text));
+    }
+    // Every status-pane and tool-bar text set, as "pane:text" / "field:text", in order.
+    std::vector<std::string> status_texts;
+    std::vector<std::string> field_texts;
+    std::mutex texts_lock;
     std::string field_text(int) const override { return {}; }
     void show_string_for_a_while(std::string_view, uint32_t) override {}
     void show_error_string(std::string_view) override {}

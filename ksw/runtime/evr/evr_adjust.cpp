@@ -355,6 +355,14 @@ void EvrAdjuster::end(RunContext &, int step, bool ok, bool at_limit) {
         learn_adjust_table(adjust_table_path(layer_.adjust_file, step), work.table_line, work.value);
 }
 
+std::string EvrAdjuster::value_prefix(int step) {
+    std::lock_guard<std::mutex> hold(work_lock_);
+    const auto found = work_.find(step);
+    if (found == work_.end() || !found->second.active) return {};
+    const Work &work = found->second;
+    return text_of(work.range > 256 ? "(%04X)" : "%02X:", work.value, 0, 0, 0, 0);
+}
+
 int EvrAdjuster::read_word(RunContext &, int source, int address, int page, uint32_t *value) {
     if (layer_.type.load() == kEvrTypeNone) return kErrNotSupportedComType;
     if (address < 0 || address > 255 || page > 255) return kErrOutOfRange;

@@ -55,6 +55,7 @@ public:
     int ng_pass(RunContext &context, const AdjustPass &pass, AdjustOutcome *outcome) override;
     void end(RunContext &context, int step, bool ok, bool at_limit) override;
     int read_word(RunContext &context, int source, int address, int page, uint32_t *value) override;
+    std::string value_prefix(int step) override;
 
 private:
     // What the adjustment of one step keeps between its passes.

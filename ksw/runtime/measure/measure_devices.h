@@ -50,6 +50,9 @@ public:
     // ",digital(" sources 0 (the EVR cell in ROM) and 1 (in RAM): the cell at `address` of page
     // `page` (-1: the current page) into `*value`.
     virtual int read_word(RunContext &context, int source, int address, int page, uint32_t *value) = 0;
+    // What is shown before an adjusting step's measured value: its EVR value ("%02X:", or
+    // "(%04X)" for a 16-bit value) while the step adjusts automatically; empty otherwise.
+    virtual std::string value_prefix(int /*step*/) { return {}; }
 };
 
 

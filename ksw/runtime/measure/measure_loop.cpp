@@ -260,6 +260,7 @@ bool MeasurementLoop::pass(int *rc) {
     m.average = average;
     context_.last_judged_value = average;
     bool ends = false;
+    if (adjusting() && context_.adjuster) evr_prefix_ = context_.adjuster->value_prefix(step_);
     *rc = judge(average, &ends);
     show_pass(average);
     return *rc == kOk && !ends;
@@ -398,7 +399,7 @@ void MeasurementLoop::show_pass(double average) {
     const MeasureRunState &m = state_.measure;
     const std::string ok_text = format_text("#OK=%d/%d", {m.consecutive_ok, required_ok_});
     if (context_.frontend) {  // the value, and "#OK=n/m" after an OK pass; written when it changes
-        std::string shown = value_text(average);
+        std::string shown = evr_prefix_ + value_text(average);
         if (m.consecutive_ok > 0) shown += " " + ok_text;
         if (shown != shown_) context_.frontend->set_field_text(kMeasureField, shown_ = std::move(shown));
     }

@@ -91,6 +91,7 @@ private:
     bool at_limit_ = false;    // the adjustment ran into an EVR limit
     std::vector<double> readings_;
     std::string shown_;  // what the tool-bar field shows
+    std::string evr_prefix_;   // the EVR value the pass measured with, shown before its value
 };
 
 // Runs the item `command` of the current step: on the sequencer thread, or, for a member of the

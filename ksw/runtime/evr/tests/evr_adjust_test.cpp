@@ -3,8 +3,11 @@
 // EVR cell.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "evr_fixture.h"
 #include "platform/files.h"
+#include "recording_frontend.h"
 
 namespace ksw::testing {
 namespace {
@@ -97,6 +100,21 @@ TEST_F(EvrAdjust, AStepConvergesFromABadRomValueAndItsResultIsWrittenBack) {
     EXPECT_EQ(product(JIGSIM_EEPROM, 0, 0x10), value);
     EXPECT_EQ(ad(0), value);  // the working register
     EXPECT_NEAR((*context.registers->rd)[0], 2.5, 0.05);
+}
+
+TEST_F(EvrAdjust, TheStatusShowsTheCellAndLimitsAndEachValueStandsBeforeItsReading) {
+    RecordingFrontend frontend;
+    context.frontend = &frontend;
+    ASSERT_EQ(run_evr(kFollowing, "step 1\nauto_adjust,dc_volt(2.5,+-0.05)\nevr_adj(1,16,100,64,10,250)\nlimit(5,1)\n"), kOk);
+    context.frontend = nullptr;
+    EXPECT_NE(std::find(frontend.status_texts.begin(), frontend.status_texts.end(), "4:P=0 AD=10 (0A - FA)"),
+              frontend.status_texts.end());
+    // 100 reads 1.5 V, 164 reads 2.14 V, 228 reads 2.78 V, then 196 reads 2.46 V.
+    const std::vector<std::string> expected{"1:64:1.5", "1:A4:2.14", "1:E4:2.78", "1:C4:2.46 #OK=1/1"};
+    std::vector<std::string> shown;
+    for (const std::string &text : frontend.field_texts)
+        if (text.rfind("1:STEP", 0) != 0) shown.push_back(text);
+    EXPECT_EQ(shown, expected);
 }
 
 TEST_F(EvrAdjust, AFallingProductAndAWrappingRangeConvergeToo) {
