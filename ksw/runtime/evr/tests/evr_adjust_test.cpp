@@ -117,6 +117,26 @@ TEST_F(EvrAdjust, TheStatusShowsTheCellAndLimitsAndEachValueStandsBeforeItsReadi
     EXPECT_EQ(shown, expected);
 }
 
+TEST_F(EvrAdjust, ABytePairIsWrittenLowThenHighAndTheSecondEvrOnItsOwnPage) {
+    RecordingFrontend frontend;
+    context.frontend = &frontend;
+    // The reading follows the low byte at 0:10; the high byte lives at 0:11; every write also puts
+    // 77 into 3:09 and comes back to page 0.
+    ASSERT_EQ(run_evr(kFollowing, "step 1\nauto_adjust,dc_volt(2.5,+-0.05)\nevr_adj(1,16,H1F0,16,0,H2FF,-1,17)\n"
+                                  "evr_adj2(0,9,3,77)\nlimit(5,1)\n"),
+              kOk);
+    context.frontend = nullptr;
+    EXPECT_EQ(product(JIGSIM_RAM, 0, 0x10), 0xC8);
+    EXPECT_EQ(product(JIGSIM_RAM, 0, 0x11), 0x01);
+    EXPECT_EQ(product(JIGSIM_RAM, 3, 9), 77);
+    EXPECT_EQ(evr_command_page(layer), 0);
+    EXPECT_EQ(ad(0), 0x1C8);
+    EXPECT_NE(std::find(frontend.status_texts.begin(), frontend.status_texts.end(), "4:P=0 AD=1110 (0000-02FF)"),
+              frontend.status_texts.end());
+    EXPECT_NE(std::find(frontend.field_texts.begin(), frontend.field_texts.end(), "1:(01C8)2.5 #OK=1/1"),
+              frontend.field_texts.end());
+}
+
 TEST_F(EvrAdjust, AFallingProductAndAWrappingRangeConvergeToo) {
     // 0:0x10 now lowers the reading: 3600 - 8 per step, 2.5 V wants 195..205 again.
     const std::string falling = "[jig]\nadc_busy_us=0\n[adc.0]\ncounts_r6=4000\n[adc.1]\ncounts=3600\nevr=0:0x10\nper_step=-8\n";

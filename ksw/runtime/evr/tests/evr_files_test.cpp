@@ -111,5 +111,28 @@ TEST_F(EvrFiles, ABadFieldStopsTheLoadWithS009AndShortLinesEndIt) {
     EXPECT_EQ(evr_file_name("/x.d/adjust.txt"), "/x.d/adjust.txt");
 }
 
+TEST_F(EvrFiles, FoldersAndOversizedLinesAreRefusedWithoutTouchingTheProduct) {
+    ASSERT_EQ(run_evr("", "step 1\nno_operation\n"), kOk);
+    platform::make_directories(file("folder.csv"), 0755);
+    std::bitset<256> pages;
+    pages.set(0);
+    EXPECT_EQ(dump_evr_pages(layer, file("folder.csv"), pages), kMsgCantOpenFile);
+    EXPECT_EQ(load_evr_file(layer, file("folder.csv"), true), kMsgCantOpenFile);
+    // A line longer than 255 bytes comes in pieces: the first piece is a good line followed by
+    // filler that is not hexadecimal.
+    const std::string good = "0000,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10";
+    write_text(file("long.csv"), good + std::string(300, ' ') + "\r\n");
+    EXPECT_EQ(load_evr_file(layer, file("long.csv"), false), kMsgBadInputData);
+    // Here the rest after the first 255 bytes is shorter than 52 characters and ends the load; the
+    // 17th field of the first piece is not read.
+    write_text(file("long.csv"), good + ",11" + std::string(220, 'x') + "\r\n");
+    EXPECT_EQ(load_evr_file(layer, file("long.csv"), false), kOk);
+    EXPECT_EQ(product(JIGSIM_RAM, 0, 15), 0x10);
+    // A line whose sixteen cells would run past the last cell is refused.
+    write_text(file("end.csv"), "FFF8,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10\r\n");
+    EXPECT_EQ(load_evr_file(layer, file("end.csv"), false), kMsgBadInputData);
+    EXPECT_EQ(product(JIGSIM_RAM, 255, 0xF8), 0);
+}
+
 }  // namespace
 }  // namespace ksw::testing
