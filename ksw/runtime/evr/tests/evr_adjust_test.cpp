@@ -137,6 +137,19 @@ TEST_F(EvrAdjust, ABytePairIsWrittenLowThenHighAndTheSecondEvrOnItsOwnPage) {
               frontend.field_texts.end());
 }
 
+TEST_F(EvrAdjust, LinkedMembersAdjustTheirOwnCellsOnTheirThreads) {
+    // The head follows 0:10 through channel 1; the members read their own cells back from the
+    // product's RAM (",digital(" from the EVR), so each converges on the value of its window.
+    ASSERT_EQ(run_evr(kFollowing, "step 1\nauto_adjust,dc_volt(2.5,+-0.05)\nevr_adj(1,16,-1,16)\nlink(2)\nlink(3)\n"
+                                  "check_time(5000)\n"
+                                  "step 2\nauto_adjust,digital(100,+-2)\ndigital(ram,17)\nevr_adj(1,17,-1,8)\n"
+                                  "step 3\nauto_adjust,digital(60,+-1)\ndigital(ram,18)\nevr_adj(1,18,200,8)\n"),
+              kOk);
+    EXPECT_NEAR(product(JIGSIM_RAM, 0, 0x10), 200, 5);
+    EXPECT_NEAR(product(JIGSIM_RAM, 0, 0x11), 100, 2);
+    EXPECT_NEAR(product(JIGSIM_RAM, 0, 0x12), 60, 1);
+}
+
 TEST_F(EvrAdjust, AFallingProductAndAWrappingRangeConvergeToo) {
     // 0:0x10 now lowers the reading: 3600 - 8 per step, 2.5 V wants 195..205 again.
     const std::string falling = "[jig]\nadc_busy_us=0\n[adc.0]\ncounts_r6=4000\n[adc.1]\ncounts=3600\nevr=0:0x10\nper_step=-8\n";
