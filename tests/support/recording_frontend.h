@@ -49,6 +49,10 @@ public:
     std::vector<std::pair<int, bool>> synthesized;  // (key, released)
     // A value question is answered at once, as the main thread would; anything else gives 0.
     intptr_t send(WindowMessage message) override {
+        if (message.id == kMsgQuestion) {
+            std::lock_guard<std::mutex> hold(texts_lock);
+            sent_questions.push_back(message.text);
+        }
         return (message.id == kMsgValueQuestion && message.question) ? static_cast<intptr_t>(ask_value(*message.question)) : 0;
     }
     void cancel_pending_sends() override {}
@@ -64,6 +68,7 @@ public:
     // Every status-pane and tool-bar text set, as "pane:text" / "field:text", in order.
     std::vector<std::string> status_texts;
     std::vector<std::string> field_texts;
+    std::vector<std::string> sent_questions;  // the texts of the message boxes workers sent
     std::mutex texts_lock;
     std::string field_text(int) const override { return {}; }
     void show_string_for_a_while(std::string_view, uint32_t) override {}

@@ -3,6 +3,7 @@
 
 #include "evr_fixture.h"
 #include "platform/files.h"
+#include "recording_frontend.h"
 
 namespace ksw::testing {
 namespace {
@@ -133,6 +134,20 @@ TEST_F(EvrCommands, AdjustmentRecordsAreCheckedAtRunTime) {
     EXPECT_EQ(r.second_address, 9);
     EXPECT_EQ(r.second_page, 2);
     EXPECT_EQ(r.second_value, 7);
+}
+
+TEST_F(EvrCommands, TheFunctionBindsADriverWhenNoneIsAndARefusalIsE171) {
+    ScopedEnv path("KSW_LIBRARY_PATH", std::string(KSW_FAKE_EVR_DIR) + "/old");
+    RecordingFrontend frontend;
+    context.frontend = &frontend;
+    start("");
+    layer.type.store(kEvrTypeDriver);
+    ASSERT_TRUE(load("step 1\nno_operation\nevr_func(1,2,3)\n"));
+    EXPECT_EQ(run_thread(context, 1), kErrEvrMissingDll);
+    context.frontend = nullptr;
+    ASSERT_EQ(frontend.sent_questions.size(), 1u);
+    EXPECT_EQ(frontend.sent_questions[0], "s024: Missing DLL for EVR or too old");
+    EXPECT_FALSE(layer.library.loaded());
 }
 
 }  // namespace
