@@ -1,17 +1,12 @@
 #include "station/evr_startup.h"
 
 #include "resources/error_codes.h"
+#include "resources/format.h"
 #include "resources/messages.h"
+#include "runtime/evr/evr_files.h"
 #include "station/message_box.h"
 
 namespace ksw {
-namespace {
-
-constexpr int kMsgLancMissing = 3014;  // "s014: Missing DLL for LANC or too old"
-constexpr int kMsg1284Missing = 3015;  // "s015: Missing DLL for IEEE1284 or too old"
-constexpr int kMsgEvrMissing = 3024;   // "s024: Missing DLL for EVR or too old"
-
-}  // namespace
 
 std::string evr_printer_for(const Settings &settings) {
     return names_printer_port(settings.print_step) ? settings.print_step : "LPT1";
@@ -36,7 +31,7 @@ int EvrStation::open(int *evr_type, const Settings &settings, Frontend &frontend
     int type = *evr_type;
     if (type == kEvrTypeLanc || type == kEvrTypeIeee1284) {
         // The adapters' libraries are not part of this station: the back-end cannot be used.
-        show_message(&frontend, message_text(type == kEvrTypeLanc ? kMsgLancMissing : kMsg1284Missing), "",
+        show_message(&frontend, message_text(type == kEvrTypeLanc ? kMsgLancDllTooOld : kMsg1284DllTooOld), "",
                      Buttons::Ok, BoxIcon::Stop);
         type = kEvrTypeNone;
     } else if (type == kEvrTypeDriver) {
@@ -44,7 +39,7 @@ int EvrStation::open(int *evr_type, const Settings &settings, Frontend &frontend
         // is "s024" here too.
         const EvrLoad outcome = load_evr_driver(layer_);
         if (outcome != EvrLoad::kLoaded) {
-            const int message = outcome == EvrLoad::kCannotOpen ? evr_load_message(outcome) : kMsgEvrMissing;
+            const int message = outcome == EvrLoad::kCannotOpen ? evr_load_message(outcome) : kMsgEvrDllTooOld;
             show_message(&frontend, message_text(message), "", Buttons::Ok, BoxIcon::Stop);
             type = kEvrTypeNone;
         }
@@ -54,6 +49,14 @@ int EvrStation::open(int *evr_type, const Settings &settings, Frontend &frontend
     *evr_type = type;
     layer_.type.store(type);
     return kOk;
+}
+
+bool save_evr_access_record(const Settings &settings, EvrLayer &layer, Frontend *frontend) {
+    if (!(settings.rec_flags & kRecAccessRecord)) return true;
+    if (write_evr_access_record(layer, settings.access_file) == kOk) return true;
+    show_message(frontend, format_text(message_text(kMsgCantOpenFile), {settings.access_file}), "", Buttons::Ok,
+                 BoxIcon::Exclamation);
+    return false;
 }
 
 void EvrStation::close() { unload_evr_driver(layer_); }

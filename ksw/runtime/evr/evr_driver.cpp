@@ -2,14 +2,13 @@
 #include <cstdlib>
 
 #include "resources/error_codes.h"
+#include "resources/messages.h"
 #include "runtime/evr/evr_layer.h"
 #include "runtime/serial/serial_link.h"
 
 namespace ksw {
 namespace {
 
-constexpr int kMsgEvrTooOld = 3024;      // "s024: Missing DLL for EVR or too old"
-constexpr int kMsgEvrCannotOpen = 3025;  // "s025: Can't use EVR(Missing DLL)"
 constexpr int32_t kDriverResultBase = 74;
 constexpr int32_t kDriverFirstResult = 1;   // e075
 constexpr int32_t kDriverLastResult = 11;   // e085
@@ -62,8 +61,8 @@ intptr_t EvrLayer::context_word() const { return serial ? serial->handle() : -1;
 
 int evr_load_message(EvrLoad outcome) {
     switch (outcome) {
-    case EvrLoad::kTooOld: return kMsgEvrTooOld;
-    case EvrLoad::kCannotOpen: return kMsgEvrCannotOpen;
+    case EvrLoad::kTooOld: return kMsgEvrDllTooOld;
+    case EvrLoad::kCannotOpen: return kMsgCantUseEvr;
     default: return 0;
     }
 }

@@ -84,7 +84,7 @@ int parse_line(const std::string &line, size_t digits, DumpLine *out) {
     for (size_t i = 0; i < kValuesPerLine; ++i) {
         if (!hex_field(fields[1 + i], digits, &out->values[i])) return kMsgBadInputData;
     }
-    return out->cell + kValuesPerLine > static_cast<size_t>(kEvrCellCount) ? kMsgBadInputData : kOk;
+    return out->cell + kValuesPerLine > static_cast<size_t>(kEvrCellCount) ? static_cast<int>(kMsgBadInputData) : static_cast<int>(kOk);
 }
 
 }  // namespace
@@ -115,7 +115,7 @@ int write_evr_access_record(EvrLayer &layer, const std::string &path) {
         std::lock_guard<std::recursive_mutex> hold(layer.lock);
         text = evr_access_record_text(layer);
     }
-    return platform::write_file_atomic(path, text) ? kOk : kMsgCantOpenFile;
+    return platform::write_file_atomic(path, text) ? static_cast<int>(kOk) : static_cast<int>(kMsgCantOpenFile);
 }
 
 int dump_evr_pages(EvrLayer &layer, const std::string &path, const std::bitset<256> &pages, const EvrFileProgress &progress) {

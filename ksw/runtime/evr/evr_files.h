@@ -11,13 +11,11 @@
 #include <functional>
 #include <string>
 
+#include "resources/messages.h"
 #include "runtime/evr/evr_layer.h"
 
 namespace ksw {
 
-constexpr int kMsgCantOpenFile = 3007;
-constexpr int kMsgBadInputData = 3009;
-constexpr int kMsgCantWriteFile = 3011;
 
 // What a dump or load tells the dialog as it goes (either may be empty).
 struct EvrFileProgress {

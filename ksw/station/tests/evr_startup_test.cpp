@@ -2,6 +2,8 @@
 // the options from the settings, and the run context's use of the layer.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "recording_frontend.h"
 #include "resources/error_codes.h"
 #include "station/evr_startup.h"
@@ -85,6 +87,27 @@ TEST(EvrStartup, WithoutMemoryForTheImageStartUpEndsWithE018UnderEvr) {
     ASSERT_EQ(frontend.boxes.size(), 1u);
     EXPECT_EQ(frontend.boxes[0].text, "e018: No memory of computor");
     EXPECT_NE(frontend.boxes[0].caption.find("EVR"), std::string::npos) << frontend.boxes[0].caption;
+}
+
+TEST(EvrStartup, TheAccessRecordIsSavedOnlyWithItsFlagAndAFailureIsShownWithThePath) {
+    testing::TempDir dir;
+    EvrLayer layer;
+    clear_evr_image(layer);
+    layer.image->states[0x0102] = kEvrRamRead;
+    layer.image->values[0x0102] = 0x3C;
+    Settings settings;
+    settings.rec_flags = 0;
+    settings.access_file = dir.file("access.txt");
+    RecordingFrontend frontend;
+    EXPECT_TRUE(save_evr_access_record(settings, layer, &frontend));
+    EXPECT_FALSE(std::filesystem::exists(settings.access_file));
+    settings.rec_flags = kRecAccessRecord;
+    EXPECT_TRUE(save_evr_access_record(settings, layer, &frontend));
+    EXPECT_NE(testing::read_text(settings.access_file).find("{RAM Read\r\n0102,003C\r\n"), std::string::npos);
+    settings.access_file = dir.path();  // a folder
+    EXPECT_FALSE(save_evr_access_record(settings, layer, &frontend));
+    ASSERT_EQ(frontend.boxes.size(), 1u);
+    EXPECT_EQ(frontend.boxes[0].text, "s007: [" + dir.path() + "]\nCan't open file");
 }
 
 }  // namespace
