@@ -137,7 +137,8 @@ TEST_F(EvrCommands, AdjustmentRecordsAreCheckedAtRunTime) {
 }
 
 TEST_F(EvrCommands, TheFunctionBindsADriverWhenNoneIsAndARefusalIsE171) {
-    ScopedEnv path("KSW_LIBRARY_PATH", std::string(KSW_FAKE_EVR_DIR) + "/old");
+    // Only the old driver is on offer (the jig's board library stays reachable).
+    ScopedEnv path("KSW_LIBRARY_PATH", std::string(KSW_FAKE_EVR_DIR) + "/old:" + KSW_SIM_LIBRARY_DIR);
     RecordingFrontend frontend;
     context.frontend = &frontend;
     start("");
