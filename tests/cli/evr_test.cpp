@@ -59,9 +59,9 @@ TEST(KswEvr, TheAdjustmentPassesAreInTheJigTrace) {
     ASSERT_EQ(run.exit_code, 0) << run.output;
     const std::string trace = read_text(dir.file("trace.txt"));
     // Output 1 starts at 20 (0x14) and searches upwards by 16.
-    EXPECT_NE(trace.find("evr adjust 00:10 reading 0.7 in [2.45, 2.55] wrote 0x0024 (search)"), std::string::npos)
+    EXPECT_NE(trace.find("evr adjust STEP10 00:10 reading 0.7 in [2.45, 2.55] wrote 0x0024 (search)"), std::string::npos)
         << trace.substr(0, 3000);
-    EXPECT_NE(trace.find("evr adjust 00:12"), std::string::npos);
+    EXPECT_NE(trace.find("evr adjust STEP12 00:12"), std::string::npos);
 }
 
 TEST(KswEvr, TheDemoAdjustsReadsBackAndReadsItsPages) {

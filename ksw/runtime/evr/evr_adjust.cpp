@@ -238,7 +238,7 @@ void EvrAdjuster::trace(RunContext &context, const AdjustPass &pass, const EvrAd
     if (!context.jig || !context.jig->trace) return;
     const int page = record.page >= 0 ? record.page : evr_command_page(layer_);
     char line[192];
-    std::snprintf(line, sizeof line, "evr adjust %02X:%02X reading %.9g in [%.9g, %.9g] wrote 0x%04X (%s)", page,
+    std::snprintf(line, sizeof line, "evr adjust STEP%d %02X:%02X reading %.9g in [%.9g, %.9g] wrote 0x%04X (%s)", pass.step, page,
                   record.address, pass.average, pass.lower, pass.upper, static_cast<unsigned>(value), how);
     context.jig->trace->write(line);
 }
