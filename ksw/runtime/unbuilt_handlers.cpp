@@ -17,10 +17,8 @@ KSW_UNBUILT_RUN(run_evr_page)
 KSW_UNBUILT_RUN(run_evr_prn)
 KSW_UNBUILT_RUN(run_evr_rd)
 KSW_UNBUILT_RUN(run_evr_wr)
-KSW_UNBUILT_RUN(run_log)
 KSW_UNBUILT_RUN(run_logic)
 KSW_UNBUILT_RUN(run_peakdet)
 KSW_UNBUILT_RUN(run_spec)
-KSW_UNBUILT_RUN(run_task)
 
 }  // namespace ksw

@@ -84,6 +84,24 @@ int open_append_file(const std::string &path, std::string *error) {
     return blocking(fd);
 }
 
+int open_existing_file_rw(const std::string &path, std::string *error) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        set_reason(error, errno == ENXIO ? "is not a regular file" : errno == EISDIR ? "is a folder" : errno_text(errno));
+        return -1;
+    }
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) return refuse(fd, error, errno_text(errno));
+    if (!S_ISREG(st.st_mode)) return refuse(fd, error, "is not a regular file");
+    return blocking(fd);
+}
+
+bool truncate_file(int fd, int64_t size, std::string *error) {
+    if (::ftruncate(fd, static_cast<off_t>(size)) == 0) return true;
+    set_reason(error, errno_text(errno));
+    return false;
+}
+
 int create_new_file(const std::string &path, unsigned mode, std::string *error, int *error_code) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
     if (fd < 0) set_failure(error, error_code, errno);
