@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "model/program_model.h"
 #include "platform/files.h"
@@ -178,103 +180,102 @@ bool ResultsDatabase::record(const RunRecord &run, std::string *error) {
     return false;
 }
 
-bool query_yield(const std::string &path, const ResultsQuery &q, std::vector<YieldRow> *rows, std::string *error) {
+namespace {
+
+// Runs `sql`, whose first two parameters are the range's ends and whose third (when `limit` >= 0)
+// is a row limit, and hands each row to `row`. False with the reason.
+bool query_range(const std::string &path, const ResultsQuery &q, const char *sql, int limit,
+                 const std::function<void(Statement &)> &row, std::string *error) {
     sqlite3 *db = nullptr;
     if (!open_for_reading(path, &db, error)) return false;
     bool ok = false;
     {
-        Statement s(db, "SELECT day, program, SUM(result='OK'), SUM(result='NG') FROM runs"
-                        " WHERE day BETWEEN ? AND ? GROUP BY day, program ORDER BY day, program");
+        Statement s(db, sql);
         if (s.ok()) {
             s.text(1, q.from);
             s.text(2, q.to);
+            if (limit >= 0) s.integer(3, limit);
             int rc;
-            while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
-                rows->push_back({s.column_text(0), s.column_text(1), sqlite3_column_int(s.get(), 2), sqlite3_column_int(s.get(), 3)});
+            while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) row(s);
             ok = rc == SQLITE_DONE;
         }
         if (!ok) *error = db_error(db, path);
     }
     sqlite3_close(db);
     return ok;
+}
+
+}  // namespace
+
+bool query_yield(const std::string &path, const ResultsQuery &q, std::vector<YieldRow> *rows, std::string *error) {
+    return query_range(path, q,
+                       "SELECT day, program, SUM(result='OK'), SUM(result='NG') FROM runs"
+                       " WHERE day BETWEEN ? AND ? GROUP BY day, program ORDER BY day, program",
+                       -1,
+                       [rows](Statement &s) {
+                           rows->push_back({s.column_text(0), s.column_text(1), sqlite3_column_int(s.get(), 2),
+                                            sqlite3_column_int(s.get(), 3)});
+                       },
+                       error);
 }
 
 bool query_worst_steps(const std::string &path, const ResultsQuery &q, int limit, std::vector<WorstStepRow> *rows,
                        std::string *error) {
-    sqlite3 *db = nullptr;
-    if (!open_for_reading(path, &db, error)) return false;
-    bool ok = false;
-    {
-        Statement s(db, "SELECT r.program, st.step, SUM(st.verdict NOT IN ('OK','-')), COUNT(*) FROM steps st"
-                        " JOIN runs r ON r.id = st.run_id WHERE r.day BETWEEN ? AND ?"
-                        " GROUP BY r.program, st.step HAVING SUM(st.verdict NOT IN ('OK','-')) > 0"
-                        " ORDER BY 3 DESC, 1, 2 LIMIT ?");
-        if (s.ok()) {
-            s.text(1, q.from);
-            s.text(2, q.to);
-            s.integer(3, limit);
-            int rc;
-            while ((rc = sqlite3_step(s.get())) == SQLITE_ROW)
-                rows->push_back({s.column_text(0), sqlite3_column_int(s.get(), 1), sqlite3_column_int(s.get(), 2),
-                                 sqlite3_column_int(s.get(), 3)});
-            ok = rc == SQLITE_DONE;
-        }
-        if (!ok) *error = db_error(db, path);
-    }
-    sqlite3_close(db);
-    return ok;
+    return query_range(path, q,
+                       "SELECT r.program, st.step, SUM(st.verdict NOT IN ('OK','-')), COUNT(*) FROM steps st"
+                       " JOIN runs r ON r.id = st.run_id WHERE r.day BETWEEN ? AND ?"
+                       " GROUP BY r.program, st.step HAVING SUM(st.verdict NOT IN ('OK','-')) > 0"
+                       " ORDER BY 3 DESC, 1, 2 LIMIT ?",
+                       std::max(limit, 0),
+                       [rows](Statement &s) {
+                           rows->push_back({s.column_text(0), sqlite3_column_int(s.get(), 1),
+                                            sqlite3_column_int(s.get(), 2), sqlite3_column_int(s.get(), 3)});
+                       },
+                       error);
 }
 
 bool export_runs(const std::string &path, const ResultsQuery &q, bool json, std::string *out, std::string *error) {
-    sqlite3 *db = nullptr;
-    if (!open_for_reading(path, &db, error)) return false;
-    bool ok = false;
-    {
-        Statement s(db, "SELECT r.id, r.instance, r.program, r.product_id, r.start_time, r.end_time, r.result,"
-                        " r.error_code, r.failing_step, r.duration_ms, st.step, st.value, st.lower, st.upper,"
-                        " st.verdict, st.tries, st.elapsed_ms FROM runs r LEFT JOIN steps st ON st.run_id = r.id"
-                        " WHERE r.day BETWEEN ? AND ? ORDER BY r.id, st.step");
-        if (s.ok()) {
-            s.text(1, q.from);
-            s.text(2, q.to);
-            if (!json) out->append("run,instance,program,product_id,start,end,result,error_code,failing_step,duration_ms,"
-                                   "step,value,lower,upper,verdict,tries,elapsed_ms\n");
-            else out->append("[");
-            long long last = -1;
-            int rc;
-            while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
-                std::vector<std::string> c;
-                for (int i = 0; i < 17; ++i) c.push_back(s.column_text(i));
-                const long long id = sqlite3_column_int64(s.get(), 0);
-                const bool has_step = sqlite3_column_type(s.get(), 10) != SQLITE_NULL;
-                if (!json) {
-                    for (int i = 0; i < 17; ++i) out->append((i ? "," : "") + csv_field(c[static_cast<size_t>(i)]));
-                    out->append("\n");
-                    continue;
-                }
-                if (id != last) {
-                    if (last >= 0) out->append("]},");
-                    out->append(format_text("\n{\"run\":%s,\"instance\":%s,\"program\":%s,\"product_id\":%s,\"start\":%s,"
-                                            "\"end\":%s,\"result\":%s,\"error_code\":%s,\"failing_step\":%s,"
-                                            "\"duration_ms\":%s,\"steps\":[",
-                                            {c[0], c[1], json_string(c[2]), json_string(c[3]), json_string(c[4]),
-                                             json_string(c[5]), json_string(c[6]), c[7], c[8], c[9]}));
-                } else if (has_step) {
-                    out->append(",");
-                }
-                if (has_step)
-                    out->append(format_text("{\"step\":%s,\"value\":%s,\"lower\":%s,\"upper\":%s,\"verdict\":%s,"
-                                            "\"tries\":%s,\"elapsed_ms\":%s}",
-                                            {c[10], c[11].empty() ? "null" : c[11], c[12].empty() ? "null" : c[12], c[13].empty() ? "null" : c[13],
-                                             json_string(c[14]), c[15], c[16]}));
-                last = id;
+    constexpr int kColumns = 17;
+    if (!json) out->append("run,instance,program,product_id,start,end,result,error_code,failing_step,duration_ms,"
+                           "step,value,lower,upper,verdict,tries,elapsed_ms\n");
+    else out->append("[");
+    long long last = -1;
+    const bool ok = query_range(
+        path, q,
+        "SELECT r.id, r.instance, r.program, r.product_id, r.start_time, r.end_time, r.result,"
+        " r.error_code, r.failing_step, r.duration_ms, st.step, st.value, st.lower, st.upper,"
+        " st.verdict, st.tries, st.elapsed_ms FROM runs r LEFT JOIN steps st ON st.run_id = r.id"
+        " WHERE r.day BETWEEN ? AND ? ORDER BY r.id, st.step",
+        -1,
+        [&](Statement &s) {
+            std::vector<std::string> c;
+            for (int i = 0; i < kColumns; ++i) c.push_back(s.column_text(i));
+            if (!json) {
+                for (int i = 0; i < kColumns; ++i) out->append((i ? "," : "") + csv_field(c[static_cast<size_t>(i)]));
+                out->append("\n");
+                return;
             }
-            if (json) out->append(last >= 0 ? "]}\n]\n" : "]\n");
-            ok = rc == SQLITE_DONE;
-        }
-        if (!ok) *error = db_error(db, path);
-    }
-    sqlite3_close(db);
+            const long long id = sqlite3_column_int64(s.get(), 0);
+            const bool has_step = sqlite3_column_type(s.get(), 10) != SQLITE_NULL;
+            if (id != last) {
+                if (last >= 0) out->append("]},");
+                out->append(format_text("\n{\"run\":%s,\"instance\":%s,\"program\":%s,\"product_id\":%s,\"start\":%s,"
+                                        "\"end\":%s,\"result\":%s,\"error_code\":%s,\"failing_step\":%s,"
+                                        "\"duration_ms\":%s,\"steps\":[",
+                                        {c[0], c[1], json_string(c[2]), json_string(c[3]), json_string(c[4]),
+                                         json_string(c[5]), json_string(c[6]), c[7], c[8], c[9]}));
+            } else if (has_step) {
+                out->append(",");
+            }
+            if (has_step)
+                out->append(format_text("{\"step\":%s,\"value\":%s,\"lower\":%s,\"upper\":%s,\"verdict\":%s,"
+                                        "\"tries\":%s,\"elapsed_ms\":%s}",
+                                        {c[10], c[11].empty() ? "null" : c[11], c[12].empty() ? "null" : c[12],
+                                         c[13].empty() ? "null" : c[13], json_string(c[14]), c[15], c[16]}));
+            last = id;
+        },
+        error);
+    if (ok && json) out->append(last >= 0 ? "]}\n]\n" : "]\n");
     return ok;
 }
 
