@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "platform/process.h"
 #include "run_ksw.h"
 
 namespace ksw {
@@ -130,6 +131,32 @@ TEST(KswRecords, KilledAgainAndAgainLeavesNoTornLineAndLosesNoWrittenRun) {
     EXPECT_GE(static_cast<int>(lines.size()), rows);
     EXPECT_LE(static_cast<int>(lines.size()), rows + kKills);
     EXPECT_GE(static_cast<int>(lines.size()), printed - kKills);
+}
+
+TEST(KswRecords, TaskTalksToTheLineServerPeer) {
+    TempDir dir;
+    write_text(dir.file("task.ks"), "step 1\nno_operation\ntask(=,7,321)\ntask(rea,5,10)\ntask(rea,7,11)\n");
+    ASSERT_TRUE(platform::set_environment("XDG_RUNTIME_DIR", dir.file("run")));
+    platform::ChildProcess server;
+    std::string line;
+    ASSERT_TRUE(server.start({std::string(std::getenv("KSW_TEST_BINARY_DIR")) + "/bin/ksw-lineserver", "--value=5=123"}));
+    ASSERT_TRUE(server.read_line(&line, 5000));
+    EXPECT_EQ(line, "listening on " + dir.file("run") + "/ksw/JigServerRxSlot");
+    const auto run = run_ksw(dir, "--headless -D task.ks --dump='ad[10-11]'");
+    EXPECT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(run.output, "<OK>\nad[10]=123\nad[11]=321\n");
+    std::vector<std::string> seen;
+    while (server.read_line(&line, 500)) seen.push_back(line);
+    const std::vector<std::string> expected{"00 RUN", "00 READY", "00 RUN", "00 SET7,321", "00 GET5", "00 GET7", "00 READY", "00 WAIT"};
+    EXPECT_EQ(seen, expected);
+}
+
+TEST(KswRecords, WithoutAServerTaskFailsAndTheStationGoesOn) {
+    TempDir dir;
+    write_text(dir.file("task.ks"), "step 1\nno_operation\ntask(key,1,13)\n");
+    const auto run = run_ksw(dir, "--headless -D task.ks");
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.output, "STEP1S:e152: TASK:Missing Server\n");
 }
 
 }  // namespace
