@@ -144,6 +144,8 @@ bool RunControl::launch(int argument, SequencerThread kind) {
 void RunControl::start_run(int argument, SequencerThread kind) {
     if (argument != 0) frontend_.show_string_for_a_while("", 0);
     const RunState before = state_;
+    // The server hears RUN before the run's own messages can reach it.
+    if (options_.tell_server) options_.tell_server(kServerRun);
     if (before == kStateHaltedByOperator || before == kStateHaltedByProgram || before == kStateClosingHalted) {
         context_.gate.resume();
     } else if (before == kStateIdle || before == kStateReady || before == kStateResultShown) {
@@ -159,7 +161,6 @@ void RunControl::start_run(int argument, SequencerThread kind) {
         run_start_tick_ = tick_count();
         run_start_stamp_ = local_stamp_now();
     }
-    if (options_.tell_server) options_.tell_server(kServerRun);
     show_operation("Operating");
     state_ = before == kStateClosingHalted ? kStateClosing : kStateRunning;
     OpenKeyBuffer(kKeyBufferPlaces);

@@ -4,6 +4,7 @@
 
 #include "platform/tick.h"
 #include "program_builder.h"
+#include "runtime/records/server_channel.h"
 #include "station/run_control.h"
 #include "runtime/sequencer.h"
 #include "temp_dir.h"
@@ -164,6 +165,36 @@ TEST_F(RunControlTest, RepeatCountRunsAgainWithoutClosingStepsInBetween) {
     EXPECT_EQ(rd(1), 3.0);
     EXPECT_EQ(rd(2), 1.0);
     EXPECT_EQ(control->ok_count(), 3);
+}
+
+// Every run is recorded once, the automatic repetitions too, with the day's totals that count
+// it; the server hears the state changes in order; a run starts with an empty log text.
+TEST_F(RunControlTest, EachRunIsRecordedOnceAndTheServerHearsTheStates) {
+    step(1);
+    count_into(1, 1);
+    RunControlOptions options;
+    std::vector<int> recorded_totals;
+    std::vector<int> told;
+    int launches = 0;
+    options.record_run = [&](const RunContext &c, const DailyTotals &t, LocalStamp, uint32_t, bool) {
+        EXPECT_TRUE(c.log.text().empty());
+        recorded_totals.push_back(t.ok);
+    };
+    options.tell_server = [&](int kind) { told.push_back(kind); };
+    options.before_launch = [&] { ++launches; };
+    start(true, options);
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    (void)context.log.append("left from STEP0");
+    control->set_repeat_count(2);
+    control->on_operator_key(kVkReturn);
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->on_operator_key(kVkReturn);
+    ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_EQ(recorded_totals, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(launches, 3);  // the record of the last run is written before each new run
+    const std::vector<int> expected{kServerRun, kServerReady, kServerRun, kServerRun, kServerReady, kServerRun, kServerReady};
+    EXPECT_EQ(told, expected);
 }
 
 TEST_F(RunControlTest, EnterDuringARunGoesToTheKeyBuffer) {
