@@ -63,7 +63,7 @@ void RunControl::set_totals(const DailyTotals &totals) {
 
 void RunControl::clear_counts() {
     totals_.ok = totals_.ng = 0;
-    show_counts();
+    frontend_.set_status_text(kPaneCounts, "OK=0 NG=0");
 }
 
 void RunControl::show_elapsed() {

@@ -74,6 +74,9 @@ TEST_F(RunControlTest, OkAndNgRunsAreCountedAndTheirClosingStepsRun) {
     EXPECT_EQ(control->ok_count(), 3);
     EXPECT_EQ(control->ng_count(), 1);
     EXPECT_EQ(console->status_text(0), "OK=3 NG=1( 75.00%)");
+    control->clear_counts();
+    EXPECT_EQ(console->status_text(0), "OK=0 NG=0");
+    EXPECT_EQ(control->ok_count() + control->ng_count(), 0);
     EXPECT_EQ(rd(1), 3.0);
     EXPECT_EQ(rd(2), 1.0);
     EXPECT_EQ(rd(3), 4.0);
