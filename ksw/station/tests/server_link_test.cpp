@@ -3,6 +3,7 @@
 // a test program runs it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "platform/datagram.h"
@@ -68,6 +69,25 @@ TEST(ServerLink, WithoutAServerEverySendIsMissingServer) {
     EXPECT_EQ(closed.send(kServerReady, {}), kErrTaskMissingServer);
     EXPECT_EQ(closed.receive(nullptr, 0), kErrTaskCantComm);
     EXPECT_EQ(closed.flush(), kErrTaskCantComm);
+}
+
+TEST(ServerLink, AnythingButASocketAtTheServersNameIsNoServer) {
+    TempDir dir;
+    ServerLink link;
+    ASSERT_EQ(link.open(dir.path()), 0);
+    testing::write_text(dir.file("JigServerRxSlot"), "not a socket");
+    EXPECT_EQ(link.send(kServerReady, {}), kErrTaskMissingServer);
+    std::filesystem::remove(dir.file("JigServerRxSlot"));
+    std::filesystem::create_directory(dir.file("JigServerRxSlot"));
+    EXPECT_EQ(link.send(kServerReady, {}), kErrTaskMissingServer);
+    // A server that is listening gets the message; once it closes, its name is gone with it.
+    {
+        platform::DatagramReceiver dead;
+        std::filesystem::remove(dir.file("JigServerRxSlot"));
+        ASSERT_TRUE(dead.bind(dir.file("JigServerRxSlot")));
+        EXPECT_EQ(link.send(kServerReady, {}), kOk);
+    }
+    EXPECT_EQ(link.send(kServerReady, {}), kErrTaskMissingServer);
 }
 
 TEST(ServerLink, MessagesCarryTheInstanceAndTheirZeroByte) {
