@@ -46,8 +46,9 @@ bool swap_lock_mark(const std::string &path, char mark, char *old, std::string *
     if (fd < 0) return false;
     char c = 0;
     const long got = platform::read_some(fd, &c, 1, why);
-    bool ok = got == 1;
-    if (got == 0) *why = "the lock file is empty";
+    // An empty lock file is being rewritten by its holder: busy, as a "1".
+    if (got == 0) c = '1';
+    bool ok = got >= 0;
     if (ok && c != '1') ok = platform::seek_to(fd, 0) && platform::write_all(fd, &mark, 1, why) && platform::sync_file(fd, why);
     *old = c;
     (void)platform::close_file(fd);

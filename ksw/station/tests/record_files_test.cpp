@@ -145,6 +145,15 @@ TEST_F(ServerFileTest, WaitsWhileACompetingWriterHoldsTheLock) {
     EXPECT_EQ(read_text(files.lock), "0");
 }
 
+TEST_F(ServerFileTest, AnEmptyLockFileIsBusyNotBroken) {
+    write_text(files.lock, "");  // its holder is rewriting it
+    queue_record('a');
+    EXPECT_EQ(transfer_server_file(files, reports.sink(), quick), kMsgCantOpenFile);
+    EXPECT_EQ(read_text(files.local).size(), 256u);
+    write_text(files.lock, "0");
+    EXPECT_EQ(transfer_server_file(files, reports.sink(), quick), 0);
+}
+
 TEST_F(ServerFileTest, ALockHeldTooLongGivesUpAndKeepsTheLocalFile) {
     write_text(files.lock, "1");
     queue_record('a');
