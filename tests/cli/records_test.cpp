@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -71,6 +72,17 @@ TEST(KswRecords, EachRunIsALineAndADatabaseRow) {
         EXPECT_EQ(m[2], std::to_string(i + 1));  // the logged counter
     }
     EXPECT_EQ(database_runs(dir.file("results.db")), 3);
+    // ksw-results reads it back.
+    const std::string tool = std::string(std::getenv("KSW_TEST_BINARY_DIR")) + "/bin/ksw-results --db='" +
+                             dir.file("results.db") + "' ";
+    ASSERT_EQ(std::system((tool + "yield > '" + dir.file("yield.txt") + "'").c_str()), 0);
+    const std::string yield = read_text(dir.file("yield.txt"));
+    EXPECT_NE(yield.find("count.ks                    3        0  100.00%"), std::string::npos) << yield;
+    ASSERT_EQ(std::system((tool + "json > '" + dir.file("runs.json") + "'").c_str()), 0);
+    const std::string json = read_text(dir.file("runs.json"));
+    EXPECT_EQ(std::count(json.begin(), json.end(), '{'), 3) << json;
+    EXPECT_NE(std::system((tool + "--from=2020-01-01 bogus 2> /dev/null").c_str()), 0);
+    EXPECT_NE(std::system((tool.substr(0, tool.find("--db")) + "--db=/nonexistent.db yield 2> /dev/null").c_str()), 0);
     // The totals and the date stamp are kept in the settings file.
     const std::string ini = read_text(dir.file("ksw.ini"));
     EXPECT_NE(ini.find("TotalOk=3"), std::string::npos) << ini;
