@@ -89,6 +89,11 @@ void RecordWriter::run() {
 void RecordWriter::write(const RecordJob &job) {
     const RunRecord &r = job.record;
     const RecordOptions &o = job.options;
+    if (o.data_file && !job.access_file.empty()) {
+        std::string why;
+        if (!platform::write_file_atomic(job.access_file, job.access_record, &why) && report_)
+            report_(RecordFailure{kMsgCantOpenFile, job.access_file, "Data saving", why});
+    }
     if (o.data_file) {
         std::string stamp = log_date();
         const std::string line = format_data_line(r, o.rec_flags, r.end);

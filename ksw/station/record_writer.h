@@ -33,6 +33,8 @@ struct RecordOptions {
 struct RecordJob {
     RunRecord record;
     RecordOptions options;
+    std::string access_file;              // "AccessFile": the EVR access record (RecFlags bit 0)
+    std::string access_record;            // its text, written (replacing the file) before the data line
     bool calibration = false;             // measurement mode 2: "calc.txt" is made anew
     std::string calibration_path = "calc.txt";
     std::vector<CalibrationLine> calibration_lines;

@@ -65,6 +65,10 @@ void RunRecorder::record(const RunContext &context, const DailyTotals &totals, L
     o.server_record = !settings_.server_file.empty() && server_recording && product_id_.size() >= 8;
     o.server_file = settings_.server_file;
     o.identity = server_identity(settings_, file_version_);
+    if ((settings_.rec_flags & kRecAccessRecord) && evr_access_record && !settings_.access_file.empty()) {
+        job.access_file = settings_.access_file;
+        job.access_record = evr_access_record(context);
+    }
     if (context.adjust_mode == 2) {
         job.calibration = true;
         job.calibration_lines = calibration_lines(context);

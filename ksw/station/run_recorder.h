@@ -4,6 +4,7 @@
 // only; the writer's failures reach the operator as posted message boxes.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,10 @@ public:
     const std::string &product_id() const { return product_id_; }
     // "DB ON/OFF(Ctrl-B)": server recording, on at start.
     bool server_recording = true;
+    // The EVR front-end's access record (the cells written and read in this run, as its file
+    // holds them); written to "AccessFile" before the data line when RecFlags bit 0 is set.
+    // Empty: this station has no EVR front-end, and no access record is written.
+    std::function<std::string(const RunContext &)> evr_access_record;
 
     // Waits until everything queued is written; the data file's date stamp for "LogDate".
     void drain() { writer_.drain(); }

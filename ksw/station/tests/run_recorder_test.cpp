@@ -87,6 +87,24 @@ TEST_F(RunRecorderTest, WithoutCheckIdAnyTypedIdIsTakenAndAShortOneWritesNoServe
     EXPECT_FALSE(std::filesystem::exists(dir.file("LINE.TXT")));  // an ID shorter than 8: no record
 }
 
+TEST_F(RunRecorderTest, TheEvrAccessRecordGoesBeforeTheDataLineWhenItsFlagIsSet) {
+    config.rec_flags = kDefaultRecFlags | kRecAccessRecord;
+    config.access_file = dir.file("access.txt");
+    start(true);
+    recorder->evr_access_record = [](const RunContext &) { return std::string("{ROM Write\r\nFFFF,FFFF\r\n\r\n"); };
+    RunContext context;
+    context.set_file_recording(true);
+    recorder->record(context, DailyTotals{}, local_stamp_now(), 10, false);
+    recorder->drain();
+    EXPECT_EQ(read_text(dir.file("access.txt")), "{ROM Write\r\nFFFF,FFFF\r\n\r\n");
+    // Without the flag the file is left alone.
+    std::filesystem::remove(dir.file("access.txt"));
+    config.rec_flags = kDefaultRecFlags;
+    recorder->record(context, DailyTotals{}, local_stamp_now(), 10, false);
+    recorder->drain();
+    EXPECT_FALSE(std::filesystem::exists(dir.file("access.txt")));
+}
+
 TEST_F(RunRecorderTest, WithoutAServerFileNothingIsAsked) {
     config.server_file.clear();
     start(false);
