@@ -1,5 +1,6 @@
 #include "station/record_files.h"
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -108,8 +109,10 @@ int transfer_server_file(const ServerFiles &files, const RecordReport &report, S
     }
     int rc = 0;
     std::string records;
-    if (!platform::read_file(files.local, &records, &why, nullptr, static_cast<size_t>(kLargestServerPieces) * kPiece)) {
-        rc = fail(report, kMsgCantReadFile, files.local, "Local File", why);
+    int read_error = 0;
+    if (!platform::read_file(files.local, &records, &why, &read_error, static_cast<size_t>(kLargestServerPieces) * kPiece)) {
+        rc = read_error == EFBIG ? fail(report, kMsgFileAbnormal, files.local, "Local File", why)
+                                 : fail(report, kMsgCantReadFile, files.local, "Local File", why);
     } else if (records.size() % kPiece != 0) {
         rc = fail(report, kMsgFileAbnormal, files.local, "Local File", "not whole 256-byte records");
     } else {

@@ -176,6 +176,17 @@ TEST_F(ServerFileTest, AServerFolderThatIsGoneKeepsEveryRecordLocal) {
     EXPECT_EQ(read_text(files.local).size(), 256u);
 }
 
+TEST_F(ServerFileTest, ALocalFileOfTornOrTooManyRecordsIsAbnormalAndStays) {
+    write_text(files.local, std::string(300, 'x'));  // not whole 256-byte records
+    EXPECT_EQ(transfer_server_file(files, reports.sink(), quick), kMsgFileAbnormal);
+    EXPECT_EQ(read_text(files.lock), "3");
+    write_text(files.lock, "0");
+    std::filesystem::resize_file(files.local, 100001 * 256);  // more than 100000 records
+    EXPECT_EQ(transfer_server_file(files, reports.sink(), quick), kMsgFileAbnormal);
+    EXPECT_FALSE(std::filesystem::exists(files.data));
+    EXPECT_TRUE(std::filesystem::exists(files.local));
+}
+
 TEST_F(ServerFileTest, ADataFileThatCannotBeOpenedMarksTheLockWithThree) {
     queue_record('a');
     std::filesystem::create_directory(files.data);  // a folder where the data file should be
