@@ -1,6 +1,7 @@
 #include "station/record_files.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -27,6 +28,28 @@ bool append_or_take_back(int fd, std::string_view bytes, std::string *why) {
     if (platform::write_all(fd, bytes.data(), bytes.size(), why) && platform::sync_file(fd, why)) return true;
     if (before >= 0) (void)platform::truncate_file(fd, before);
     return false;
+}
+
+// The whole 256-byte records of `text` (each starts with the record mark and ends with CR LF);
+// everything else goes to `*rest`.
+std::string whole_records(const std::string &text, std::string *rest) {
+    static constexpr std::string_view kMark = "@@0250$LIN11";
+    std::string whole;
+    size_t at = 0;
+    while (at < text.size()) {
+        const bool good = text.compare(at, kMark.size(), kMark) == 0 && at + kPiece <= text.size() &&
+                          text.compare(at + kPiece - 2, 2, "\r\n") == 0 &&
+                          text.find(kMark, at + 1) >= at + kPiece;
+        if (good) {
+            whole.append(text, at, kPiece);
+            at += kPiece;
+            continue;
+        }
+        const size_t next = std::min(text.find(kMark, at + 1), text.size());
+        rest->append(text, at, next - at);
+        at = next;
+    }
+    return whole;
 }
 
 void pause_ms(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -113,9 +136,15 @@ int transfer_server_file(const ServerFiles &files, const RecordReport &report, S
     if (!platform::read_file(files.local, &records, &why, &read_error, static_cast<size_t>(kLargestServerPieces) * kPiece)) {
         rc = read_error == EFBIG ? fail(report, kMsgFileAbnormal, files.local, "Local File", why)
                                  : fail(report, kMsgCantReadFile, files.local, "Local File", why);
-    } else if (records.size() % kPiece != 0) {
-        rc = fail(report, kMsgFileAbnormal, files.local, "Local File", "not whole 256-byte records");
     } else {
+        // A record torn by a power cut would shift every later one: the whole records go on, the
+        // rest is set aside beside the local file (".bad") and reported, never sent or lost.
+        std::string bad;
+        records = whole_records(records, &bad);
+        if (!bad.empty()) {
+            (void)append_whole(files.local + ".bad", bad, "Local File", nullptr);
+            (void)fail(report, kMsgFileAbnormal, files.local, "Local File", "torn records set aside in " + files.local + ".bad");
+        }
         int fd = -1;
         while ((fd = platform::open_append_file(files.data, &why)) < 0 && platform::ticks_since(start) < timings.wait_ms)
             pause_ms(timings.retry_ms);

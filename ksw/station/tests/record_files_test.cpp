@@ -104,7 +104,9 @@ protected:
         files = server_files(dir.file("server/LINE"), dir.file("local"));
         write_text(files.lock, "0");
     }
-    void queue_record(char fill) { write_text(files.local, read_text(files.local) + std::string(254, fill) + "\r\n"); }
+    void queue_record(char fill) {
+        write_text(files.local, read_text(files.local) + "@@0250$LIN11" + std::string(242, fill) + "\r\n");
+    }
 
     TempDir dir;
     ServerFiles files;
@@ -141,7 +143,7 @@ TEST_F(ServerFileTest, WaitsWhileACompetingWriterHoldsTheLock) {
     const std::string data = read_text(files.data);
     ASSERT_EQ(data.size(), 512u);
     EXPECT_EQ(data[0], 'o');  // ours came after the other writer's, none overwritten
-    EXPECT_EQ(data[256], 'a');
+    EXPECT_EQ(data[256 + 12], 'a');
     EXPECT_EQ(read_text(files.lock), "0");
 }
 
@@ -176,15 +178,25 @@ TEST_F(ServerFileTest, AServerFolderThatIsGoneKeepsEveryRecordLocal) {
     EXPECT_EQ(read_text(files.local).size(), 256u);
 }
 
-TEST_F(ServerFileTest, ALocalFileOfTornOrTooManyRecordsIsAbnormalAndStays) {
-    write_text(files.local, std::string(300, 'x'));  // not whole 256-byte records
-    EXPECT_EQ(transfer_server_file(files, reports.sink(), quick), kMsgFileAbnormal);
-    EXPECT_EQ(read_text(files.lock), "3");
-    write_text(files.lock, "0");
+TEST_F(ServerFileTest, ATornRecordIsSetAsideAndTheWholeOnesGoOn) {
+    const std::string good = "@@0250$LIN11" + std::string(242, 'g') + "\r\n";
+    const std::string torn = "@@0250$LIN11" + std::string(50, 't');  // cut by a power failure
+    write_text(files.local, good + torn + good);
+    EXPECT_EQ(transfer_server_file(files, reports.sink(), quick), 0);
+    EXPECT_EQ(read_text(files.data), good + good);
+    EXPECT_EQ(read_text(files.local + ".bad"), torn);
+    ASSERT_EQ(reports.seen.size(), 1u);
+    EXPECT_EQ(reports.seen[0].message, kMsgFileAbnormal);
+    EXPECT_EQ(read_text(files.lock), "0");
+}
+
+TEST_F(ServerFileTest, TooManyRecordsAreAbnormalAndStay) {
+    write_text(files.local, "");
     std::filesystem::resize_file(files.local, 100001 * 256);  // more than 100000 records
     EXPECT_EQ(transfer_server_file(files, reports.sink(), quick), kMsgFileAbnormal);
     EXPECT_FALSE(std::filesystem::exists(files.data));
     EXPECT_TRUE(std::filesystem::exists(files.local));
+    EXPECT_EQ(read_text(files.lock), "3");
 }
 
 TEST_F(ServerFileTest, ADataFileThatCannotBeOpenedMarksTheLockWithThree) {
