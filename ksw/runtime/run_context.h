@@ -28,6 +28,7 @@ struct GpibLink;
 class Frontend;
 class AdjustmentDevice;
 struct EvrLayer;
+class ServerChannel;
 
 enum RunMode : int { kRunNgStop = 0, kRunStep = 1, kRunLine = 2, kRunAuto = 3 };
 
@@ -42,7 +43,7 @@ struct StatusBoard {
     std::atomic<int> command_row{-1};
     std::atomic<uint32_t> commands_run{0};
     std::atomic<int> run_mode{0};
-    std::atomic<bool> file_recording{true};
+    std::atomic<bool> file_recording{false};
 };
 
 // Changes the main thread asks for while a sequencer may be running. Each is taken by the
@@ -71,6 +72,9 @@ struct RunContext {
     MeasureBoard board;                        // the measuring board's capture buffer and video reference
     GpibLink *gpib = nullptr;                  // the station's GPIB board
     LogBuffer log;                             // the run's log text ("LogSize" bytes; log(, evr_prn(log)
+    ServerChannel *server = nullptr;           // the line-server link (task(); null: no server
+    std::string data_file_name;                // set by log(fil; empty: "data.txt"
+    uint32_t evr_interval_ms = 0;              // "Interval": the wait before each EVR access
 
     int current_step = 0;                      // kPastLastStep once a run went past its last step
     const CommandRecord *current_command = nullptr;  // the record being run
@@ -88,7 +92,7 @@ struct RunContext {
     std::string ng_detail;                     // cleared at the start of each step of a run
     std::string error_text;                    // the NG text last sent to the main window
     bool item_flag = false;                    // shared with the measurement items, cleared per command list
-    bool file_recording = true;                // the operator option "File Recording"
+    bool file_recording = false;               // the operator option "File Recording" (off at start-up)
     uint32_t stopwatch_start = 0;              // timer(
     uint32_t wait_mark_tick = 0;               // wait( set: when the mark was set ...
     uint32_t wait_mark_ms = 0;                 // ... and how long it lasts

@@ -66,6 +66,7 @@ struct MeasureRunState {
     double average = 0.0;          // the last pass's average (the step's measured value)
     double total = 0.0;            // the averages of the consecutive OK passes, summed
     uint32_t readings = 0;         // readings the last loop took
+    uint32_t adjusted_value = 0;   // an adjusting step's EVR value when its loop ended
 
     int32_t average_mode = 2;      // average( second field: 1 median, 2 mean, 3..8 trimmed mean
     DigitalSetup digital;
@@ -80,6 +81,7 @@ struct MeasureRunState {
         average = 0.0;
         total = 0.0;
         readings = 0;
+        adjusted_value = 0;
     }
 };
 

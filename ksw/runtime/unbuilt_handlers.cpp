@@ -10,10 +10,8 @@ namespace ksw {
     int name(RunContext &, const CommandRecord &) { return kErrUndefinedCommand; }
 
 KSW_UNBUILT_RUN(run_colorbar)
-KSW_UNBUILT_RUN(run_log)
 KSW_UNBUILT_RUN(run_logic)
 KSW_UNBUILT_RUN(run_peakdet)
 KSW_UNBUILT_RUN(run_spec)
-KSW_UNBUILT_RUN(run_task)
 
 }  // namespace ksw

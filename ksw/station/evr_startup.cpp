@@ -1,9 +1,7 @@
 #include "station/evr_startup.h"
 
 #include "resources/error_codes.h"
-#include "resources/format.h"
 #include "resources/messages.h"
-#include "runtime/evr/evr_files.h"
 #include "station/message_box.h"
 
 namespace ksw {
@@ -49,14 +47,6 @@ int EvrStation::open(int *evr_type, const Settings &settings, Frontend &frontend
     *evr_type = type;
     layer_.type.store(type);
     return kOk;
-}
-
-bool save_evr_access_record(const Settings &settings, EvrLayer &layer, Frontend *frontend) {
-    if (!(settings.rec_flags & kRecAccessRecord)) return true;
-    if (write_evr_access_record(layer, settings.access_file) == kOk) return true;
-    show_message(frontend, format_text(message_text(kMsgCantOpenFile), {settings.access_file}), "", Buttons::Ok,
-                 BoxIcon::Exclamation);
-    return false;
 }
 
 void EvrStation::close() { unload_evr_driver(layer_); }

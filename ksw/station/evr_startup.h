@@ -16,11 +16,6 @@ namespace ksw {
 // The printer port evr_prn(prn) writes to: "PrintStep" when it names one ("LPT..."), else "LPT1".
 std::string evr_printer_for(const Settings &settings);
 
-// The end of the data saving: with the record flag "Access record" set, the access record file
-// ("AccessFile") is replaced from the image; a file that cannot be written shows
-// "s007: [path]\nCan't open file" and the saving goes on. True when nothing failed.
-bool save_evr_access_record(const Settings &settings, EvrLayer &layer, Frontend *frontend);
-
 class EvrStation {
 public:
     explicit EvrStation(EvrLayer &layer) : layer_(layer), adjuster_(layer) {}

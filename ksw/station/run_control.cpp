@@ -8,6 +8,7 @@
 #include "resources/error_codes.h"
 #include "resources/format.h"
 #include "resources/messages.h"
+#include "runtime/records/server_channel.h"
 #include "runtime/sequencer.h"
 #include "station/message_box.h"
 #include "zelw.h"
@@ -53,10 +54,16 @@ void RunControl::shutdown() {
 
 void RunControl::show_operation(const char *text) { frontend_.set_status_text(kPaneOperation, text); }
 
-void RunControl::show_counts() {
-    const int total = ok_count_ + ng_count_;
-    const double share = total ? ok_count_ * 100.0 / total : 0.0;
-    frontend_.set_status_text(kPaneCounts, format_text("OK=%d NG=%d(%6.2f%%)", {ok_count_, ng_count_, share}));
+void RunControl::show_counts() { frontend_.set_status_text(kPaneCounts, totals_.status_text()); }
+
+void RunControl::set_totals(const DailyTotals &totals) {
+    totals_ = totals;
+    show_counts();
+}
+
+void RunControl::clear_counts() {
+    totals_.ok = totals_.ng = 0;
+    frontend_.set_status_text(kPaneCounts, "OK=0 NG=0");
 }
 
 void RunControl::show_elapsed() {
@@ -137,6 +144,8 @@ bool RunControl::launch(int argument, SequencerThread kind) {
 void RunControl::start_run(int argument, SequencerThread kind) {
     if (argument != 0) frontend_.show_string_for_a_while("", 0);
     const RunState before = state_;
+    // The server hears RUN before the run's own messages can reach it.
+    if (options_.tell_server) options_.tell_server(kServerRun);
     if (before == kStateHaltedByOperator || before == kStateHaltedByProgram || before == kStateClosingHalted) {
         context_.gate.resume();
     } else if (before == kStateIdle || before == kStateReady || before == kStateResultShown) {
@@ -144,8 +153,13 @@ void RunControl::start_run(int argument, SequencerThread kind) {
         context_.first_ng_step = -1;
         context_.jump_target = 0;
         if (argument != 0) context_.ng_detail.clear();
+        if (kind == SequencerThread::kRun) {
+            if (options_.before_launch) options_.before_launch();
+            context_.log.clear();  // a run starts with an empty log text
+        }
         if (!launch(argument, kind)) return;  // told the operator; the state stays as it was
         run_start_tick_ = tick_count();
+        run_start_stamp_ = local_stamp_now();
     }
     show_operation("Operating");
     state_ = before == kStateClosingHalted ? kStateClosing : kStateRunning;
@@ -165,6 +179,7 @@ void RunControl::halt_run(bool by_program) {
     show_operation("Halting");
     frontend_.show_string_for_a_while("Halting", 3000);
     CloseKeyBuffer();
+    if (options_.tell_server) options_.tell_server(kServerPause);
 }
 
 void RunControl::abort_run(bool confirmed) {
@@ -205,6 +220,7 @@ void RunControl::on_operator_key(int key, bool shift) {
         } else if (state_ == kStateRunning || state_ == kStateClosing) {
             SaveKeyBuffer(key);
         } else {
+            if (state_ == kStateReady && options_.before_run) options_.before_run();
             start_run(1, SequencerThread::kRun);
         }
         return;
@@ -244,10 +260,11 @@ void RunControl::on_run_finished(int result) {
     join_sequencer();
     state_ = kStateClosing;
     show_elapsed();
-    if (context_.last_result != 0) ++ng_count_;
-    else ++ok_count_;
+    totals_.count(context_.last_result == 0, today_local());
     show_counts();
     if (repeat_count_ > 0 && --repeat_count_ > 0) {
+        // An automatic repetition shows no result, but its run is recorded like any other.
+        if (options_.record_run) options_.record_run(context_, totals_, run_start_stamp_, ticks_since(run_start_tick_), false);
         state_ = kStateIdle;
         start_run(1, SequencerThread::kRun);
         return;
@@ -259,6 +276,7 @@ void RunControl::on_show_result() {
     if (state_ != kStateClosing && state_ != kStateClosingHalted) return;
     join_sequencer();
     const bool ok = context_.last_result == 0;
+    if (options_.record_run) options_.record_run(context_, totals_, run_start_stamp_, ticks_since(run_start_tick_), retry_flag_ && ok);
     if (!options_.inhibit_result_window) frontend_.show_result(ok);
     const std::string &wave = ok ? options_.ok_wave : options_.ng_wave;
     if (!wave.empty()) frontend_.play_sound(wave);
@@ -278,6 +296,7 @@ void RunControl::finish_acknowledge(bool ask_retry) {
     ClearKeyBuffer();
     frontend_.stop_beep();
     CloseKeyBuffer();
+    if (options_.tell_server) options_.tell_server(kServerReady);
     const bool ng = context_.last_result != 0;
     if (ask_retry && options_.retry && ng) {
         busy_ = true;

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "runtime/run_context.h"
+#include "station/result_records.h"
 #include "model/frontend.h"
 
 namespace ksw {
@@ -35,6 +36,17 @@ struct RunControlOptions {
     bool mode_change = true;             // run-mode changes allowed (Space, Tab)
     std::string ok_wave, ng_wave;        // sound files of the result
     std::function<void()> rest_jig;      // puts the jig's outputs at rest once an aborted run ended
+    // The line server is told the station's state (WAIT, READY, RUN, PAUSE); results ignored.
+    std::function<void(int kind)> tell_server;
+    // Enter in the ready state: the product-ID step, before the run starts.
+    std::function<void()> before_run;
+    // Just before a new run's sequencer starts: waits until the last run's record is written,
+    // so a station that dies loses at most the record of the run whose result it showed last.
+    std::function<void()> before_launch;
+    // The result of a run is shown: its record is written (the sequencer has ended; `start` is
+    // when the run began, `retried_ok` an OK run started by "Retry ?").
+    std::function<void(const RunContext &, const DailyTotals &, LocalStamp start, uint32_t duration_ms, bool retried_ok)>
+        record_run;
 };
 
 class RunControl {
@@ -64,8 +76,13 @@ public:
     bool file_recording() const;
 
     RunState state() const { return state_; }
-    int ok_count() const { return ok_count_; }
-    int ng_count() const { return ng_count_; }
+    int ok_count() const { return totals_.ok; }
+    int ng_count() const { return totals_.ng; }
+    // The day's totals (read from the settings at start-up when they are today's).
+    const DailyTotals &totals() const { return totals_; }
+    void set_totals(const DailyTotals &totals);
+    // The menu command that clears the counts.
+    void clear_counts();
     int retried_ok_count() const { return retried_ok_count_; }
     // Closing: a sequencer still running is aborted (its sends return at once) and joined; no
     // closing steps run. Afterwards the run context belongs to the main thread again.
@@ -99,8 +116,8 @@ private:
     RunControlOptions options_;
     RunState state_ = kStateIdle;
     std::thread thread_;
-    int ok_count_ = 0;
-    int ng_count_ = 0;
+    DailyTotals totals_;
+    LocalStamp run_start_stamp_;
     int repeat_count_ = 0;
     bool step0_pending_ = false;
     bool busy_ = false;

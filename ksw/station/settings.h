@@ -93,6 +93,8 @@ struct Settings {
     int log_size = 6100;  // bytes of the in-memory log text; always above 0
     int max_log_size = 1048576;
     std::string log_date;
+    // The results database file; empty: "results.db" in the data folder. "-" keeps no database.
+    std::string results_database;
 
     // Section "Process".
     std::string server_file;
@@ -116,6 +118,7 @@ struct Settings {
     bool page_check = true;
     int no_of_measure = 0;
     std::string print_step;
+    std::string print_command = "lp";  // the command line a "LPTn" ticket is printed through
     bool seven_segment = true;
     bool sequencer = false;
     bool fixture = false;

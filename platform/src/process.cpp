@@ -14,6 +14,7 @@
 #include "platform/tick.h"
 
 #include "platform/files.h"
+#include "platform/raw_file.h"
 
 extern char **environ;
 
@@ -236,6 +237,53 @@ bool set_environment(const std::string &name, const std::string &value) {
 std::string environment(const std::string &name) {
     const char *value = std::getenv(name.c_str());
     return value ? std::string(value) : std::string();
+}
+
+}  // namespace ksw::platform
+
+namespace ksw::platform {
+
+bool run_with_input(const std::vector<std::string> &argv, std::string_view input, uint32_t timeout_ms,
+                    std::string *error) {
+    if (argv.empty() || argv[0].empty()) {
+        if (error) *error = "no program to start";
+        return false;
+    }
+    int pipe_ends[2];
+    if (::pipe2(pipe_ends, O_CLOEXEC) != 0) {
+        if (error) *error = errno_text(errno);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_ends[0], 0);
+    std::vector<char *> args;
+    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipe_ends[0]);
+    if (rc != 0) {
+        ::close(pipe_ends[1]);
+        if (error) *error = "cannot start " + argv[0] + ": " + errno_text(rc);
+        return false;
+    }
+    // A reader that ends early must not end this process with SIGPIPE: the write fails instead.
+    std::signal(SIGPIPE, SIG_IGN);
+    const bool written = write_all(pipe_ends[1], input.data(), input.size(), error);
+    ::close(pipe_ends[1]);
+    const uint32_t start = tick_count();
+    int status = kStillRunning;
+    while ((status = poll_process(pid)) == kStillRunning && ticks_since(start) < timeout_ms) ::usleep(10000);
+    if (status == kStillRunning) {
+        (void)stop_process(pid, true);
+        (void)wait_process(pid);
+        if (error) *error = argv[0] + " did not end in time";
+        return false;
+    }
+    if (written && status != 0 && error) *error = argv[0] + " ended with status " + std::to_string(status);
+    return written && status == 0;
 }
 
 }  // namespace ksw::platform

@@ -71,9 +71,9 @@ int open_output_stream(const std::string &path, std::string *error) {
     return blocking(fd);
 }
 
-int open_append_file(const std::string &path, std::string *error) {
-    // O_NONBLOCK: a FIFO must be refused, not waited on.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+// Opens `path` with `flags` and keeps it only when it is a regular file; never waits on a FIFO.
+static int open_regular_with(const std::string &path, int flags, std::string *error) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     if (fd < 0) {
         set_reason(error, errno == ENXIO ? "is not a regular file" : errno == EISDIR ? "is a folder" : errno_text(errno));
         return -1;
@@ -82,6 +82,18 @@ int open_append_file(const std::string &path, std::string *error) {
     if (::fstat(fd, &st) != 0) return refuse(fd, error, errno_text(errno));
     if (!S_ISREG(st.st_mode)) return refuse(fd, error, "is not a regular file");
     return blocking(fd);
+}
+
+int open_append_file(const std::string &path, std::string *error) {
+    return open_regular_with(path, O_WRONLY | O_CREAT | O_APPEND, error);
+}
+
+int open_existing_file_rw(const std::string &path, std::string *error) { return open_regular_with(path, O_RDWR, error); }
+
+bool truncate_file(int fd, int64_t size, std::string *error) {
+    if (::ftruncate(fd, static_cast<off_t>(size)) == 0) return true;
+    set_reason(error, errno_text(errno));
+    return false;
 }
 
 int create_new_file(const std::string &path, unsigned mode, std::string *error, int *error_code) {

@@ -64,6 +64,25 @@ TEST(KswEvr, TheAdjustmentPassesAreInTheJigTrace) {
     EXPECT_NE(trace.find("evr adjust STEP12 00:12"), std::string::npos);
 }
 
+TEST(KswEvr, TheDataSavingWritesTheAccessRecordOfTheAdjustedCellsFirst) {
+    TempDir dir;
+    copy_scenario(dir, "link_group.ini", "link_group.csv", "link_group.csv");
+    // Recording on (global( field 3) and the "Access record" flag (bit 0) beside the default flags 0x188.
+    write_text(dir.file("p.ks"), "#include \"" + example("link_group.ks") + "\"\nstep 30\nno_operation\nglobal(aut,\"t\",fil)\n");
+    write_text(dir.file("ksw.ini"), "[RS232C]\r\nOpenRSFirst=0\r\n[Mode]\r\nRecFlags=393\r\n[EVR]\r\nAccessFile=" +
+                                        dir.file("access.txt") + "\r\n");
+    const auto run = run_ksw(dir, "--headless --sim=w.ini -V2 p.ks --dump='ad[16]'");
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    const std::string record = read_text(dir.file("access.txt"));
+    char line[16];
+    std::snprintf(line, sizeof line, "0010,%04X\r\n", static_cast<unsigned>(dumped(run.output, "ad[16]")));
+    // Written back to the EEPROM, then read from it: the cell's last state is "ROM read".
+    const size_t rom_read = record.find("{ROM Read\r\n");
+    ASSERT_NE(rom_read, std::string::npos) << record;
+    EXPECT_NE(record.find(line, rom_read), std::string::npos) << record;
+    EXPECT_EQ(record.substr(record.size() - 13), "FFFF,FFFF\r\n\r\n");
+}
+
 TEST(KswEvr, TheDemoAdjustsReadsBackAndReadsItsPages) {
     TempDir dir;
     std::filesystem::create_directories(dir.file("evr"));

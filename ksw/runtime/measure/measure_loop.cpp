@@ -360,6 +360,9 @@ int MeasurementLoop::finish(int rc) {
     if (rc < 0) return rc;  // the sub-routine ended the program
     const bool ok = rc == kOk && verdict_ == Verdict::kOk;
     if (adjusting() && context_.adjuster) context_.adjuster->end(context_, step_, ok, at_limit_);
+    // The adjusted value (the working word beside the result) goes into the run's data-file line.
+    if (adjusting() && context_.registers && context_.registers->allocated() && is_register_index(item_.result_register))
+        state_.measure.adjusted_value = (*context_.registers->ad)[static_cast<size_t>(item_.result_register)];
     if (rc > 0) {  // an error counts as one NG
         state_.judgement = kJudgedNg;
         ++state_.ng_tally;

@@ -89,26 +89,5 @@ TEST(EvrStartup, WithoutMemoryForTheImageStartUpEndsWithE018UnderEvr) {
     EXPECT_NE(frontend.boxes[0].caption.find("EVR"), std::string::npos) << frontend.boxes[0].caption;
 }
 
-TEST(EvrStartup, TheAccessRecordIsSavedOnlyWithItsFlagAndAFailureIsShownWithThePath) {
-    testing::TempDir dir;
-    EvrLayer layer;
-    clear_evr_image(layer);
-    layer.image->states[0x0102] = kEvrRamRead;
-    layer.image->values[0x0102] = 0x3C;
-    Settings settings;
-    settings.rec_flags = 0;
-    settings.access_file = dir.file("access.txt");
-    RecordingFrontend frontend;
-    EXPECT_TRUE(save_evr_access_record(settings, layer, &frontend));
-    EXPECT_FALSE(std::filesystem::exists(settings.access_file));
-    settings.rec_flags = kRecAccessRecord;
-    EXPECT_TRUE(save_evr_access_record(settings, layer, &frontend));
-    EXPECT_NE(testing::read_text(settings.access_file).find("{RAM Read\r\n0102,003C\r\n"), std::string::npos);
-    settings.access_file = dir.path();  // a folder
-    EXPECT_FALSE(save_evr_access_record(settings, layer, &frontend));
-    ASSERT_EQ(frontend.boxes.size(), 1u);
-    EXPECT_EQ(frontend.boxes[0].text, "s007: [" + dir.path() + "]\nCan't open file");
-}
-
 }  // namespace
 }  // namespace ksw

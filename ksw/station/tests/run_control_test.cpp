@@ -4,6 +4,7 @@
 
 #include "platform/tick.h"
 #include "program_builder.h"
+#include "runtime/records/server_channel.h"
 #include "station/run_control.h"
 #include "runtime/sequencer.h"
 #include "temp_dir.h"
@@ -73,6 +74,9 @@ TEST_F(RunControlTest, OkAndNgRunsAreCountedAndTheirClosingStepsRun) {
     EXPECT_EQ(control->ok_count(), 3);
     EXPECT_EQ(control->ng_count(), 1);
     EXPECT_EQ(console->status_text(0), "OK=3 NG=1( 75.00%)");
+    control->clear_counts();
+    EXPECT_EQ(console->status_text(0), "OK=0 NG=0");
+    EXPECT_EQ(control->ok_count() + control->ng_count(), 0);
     EXPECT_EQ(rd(1), 3.0);
     EXPECT_EQ(rd(2), 1.0);
     EXPECT_EQ(rd(3), 4.0);
@@ -164,6 +168,36 @@ TEST_F(RunControlTest, RepeatCountRunsAgainWithoutClosingStepsInBetween) {
     EXPECT_EQ(rd(1), 3.0);
     EXPECT_EQ(rd(2), 1.0);
     EXPECT_EQ(control->ok_count(), 3);
+}
+
+// Every run is recorded once, the automatic repetitions too, with the day's totals that count
+// it; the server hears the state changes in order; a run starts with an empty log text.
+TEST_F(RunControlTest, EachRunIsRecordedOnceAndTheServerHearsTheStates) {
+    step(1);
+    count_into(1, 1);
+    RunControlOptions options;
+    std::vector<int> recorded_totals;
+    std::vector<int> told;
+    int launches = 0;
+    options.record_run = [&](const RunContext &c, const DailyTotals &t, LocalStamp, uint32_t, bool) {
+        EXPECT_TRUE(c.log.text().empty());
+        recorded_totals.push_back(t.ok);
+    };
+    options.tell_server = [&](int kind) { told.push_back(kind); };
+    options.before_launch = [&] { ++launches; };
+    start(true, options);
+    control->start_step0();
+    ASSERT_TRUE(pump_until(kStateReady));
+    (void)context.log.append("left from STEP0");
+    control->set_repeat_count(2);
+    control->on_operator_key(kVkReturn);
+    ASSERT_TRUE(pump_until(kStateReady));
+    control->on_operator_key(kVkReturn);
+    ASSERT_TRUE(pump_until(kStateReady));
+    EXPECT_EQ(recorded_totals, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(launches, 3);  // the record of the last run is written before each new run
+    const std::vector<int> expected{kServerRun, kServerReady, kServerRun, kServerRun, kServerReady, kServerRun, kServerReady};
+    EXPECT_EQ(told, expected);
 }
 
 TEST_F(RunControlTest, EnterDuringARunGoesToTheKeyBuffer) {
@@ -260,13 +294,13 @@ TEST_F(RunControlTest, RunModeAndRecordingChangesDuringARunAreTakenAtCheckpoints
         console->pump([] { return false; }, 2);
     }
     EXPECT_EQ(control->run_mode(), (25 % 4));
-    EXPECT_FALSE(control->file_recording());
+    EXPECT_TRUE(control->file_recording());  // off at start-up, toggled 25 times
     control->on_operator_key(kVkEscape);
     control->abort_run(true);
     ASSERT_TRUE(pump_until(kStateReady));
     // The sequencer ended; what it holds is what the operator chose.
     EXPECT_EQ(context.run_mode, 25 % 4);
-    EXPECT_FALSE(context.file_recording);
+    EXPECT_TRUE(context.file_recording);
     EXPECT_EQ(control->last_result(), kErrBreakedByUser);
 }
 

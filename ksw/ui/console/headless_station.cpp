@@ -1,5 +1,6 @@
 #include "ui/console/headless_station.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "model/program_model.h"
@@ -7,11 +8,14 @@
 #include "resources/messages.h"
 #include "resources/format.h"
 #include "runtime/sequencer.h"
+#include "runtime/evr/evr_files.h"
 #include "station/evr_startup.h"
 #include "station/gpib_startup.h"
 #include "station/jig_startup.h"
 #include "station/program_loading.h"
 #include "station/run_control.h"
+#include "station/run_recorder.h"
+#include "station/server_link.h"
 #include "station/serial_startup.h"
 #include "station/settings.h"
 #include "station/station_startup.h"
@@ -46,6 +50,14 @@ bool wait_until_ready(ConsoleFrontend &frontend, const RunControl &control, cons
 
 int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options) {
     const Settings &config = settings();
+    // The instance number comes first: without one (sixteen copies run, or no socket can be
+    // made) the station does not start.
+    ServerLink server;
+    std::string server_error;
+    if (server.open({}, &server_error) < 0) {
+        std::fprintf(stderr, "ksw: no instance number: %s\n", server_error.c_str());
+        return kExitStartupFailed;
+    }
     if (start_station_registers(frontend) != 0) return kExitStartupFailed;
     platform::DynamicLibrary coded;
     if (bind_coded_file_library(coded, &frontend) < 0) return kExitStartupFailed;
@@ -85,18 +97,35 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
     context.use_program(&program);
     context.registers = &registers();
     context.frontend = &frontend;
+    context.server = &server;
+    context.evr_interval_ms = static_cast<uint32_t>(std::max(config.evr_interval, 0));
+    context.log.reset(static_cast<size_t>(config.log_size));
     jig.attach(context);
     serial.attach(context);
     gpib.attach(context);
     evr.attach(context);
     context.adjust_mode = options.measure_mode >= 0 ? options.measure_mode : config.measure_ignore;
     if (program.global.given) context.set_run_mode(program.global.run_mode);
+    if (program.global.file_recording >= 0) context.set_file_recording(program.global.file_recording == 1);
     RunControlOptions run_options;
     run_options.inhibit_result_window = config.inhibit_ok_ng;
     run_options.ok_wave = config.ok_wave;
     run_options.ng_wave = config.ng_wave;
     run_options.rest_jig = [&jig] { jig.rest_outputs(); };
+    RunRecorder recorder(frontend, config, server.instance(), KSW_VERSION);
+    // With the "Access record" flag the data saving writes the EVR image's access record first.
+    recorder.evr_access_record = [](const RunContext &c) {
+        if (!c.evr) return std::string();
+        std::lock_guard<std::recursive_mutex> hold(c.evr->lock);
+        return evr_access_record_text(*c.evr);
+    };
+    run_options.tell_server = [&server](int kind) { server.tell(kind); };
+    run_options.before_run = [&recorder] { recorder.product_id_step(); };
+    run_options.before_launch = [&recorder] { recorder.drain(); };
+    run_options.record_run = [&recorder](const RunContext &c, const DailyTotals &t, LocalStamp start, uint32_t ms,
+                                         bool retried) { recorder.record(c, t, start, ms, retried); };
     RunControl control(context, frontend, run_options);
+    control.set_totals(DailyTotals{today_local(), config.total_ok, config.total_ng});
     control.set_repeat_count(config.auto_repeats_left);  // -In: the first start repeats n times
     bool closing = false;
     control.on_close_request = [&closing] { closing = true; };
@@ -135,7 +164,18 @@ int run_headless_station(ConsoleFrontend &frontend, const LaunchOptions &options
         }
     }
     control.shutdown();  // a run cut short by a close request ends here, before its result is read
+    recorder.drain();
+    // The writer's last reports are shown before the station ends; nothing else reaches run
+    // control once it has shut down.
+    frontend.set_message_handler([&control](const WindowMessage &message) -> intptr_t {
+        return message.id == kMsgQuestion ? control.handle_message(message) : 0;
+    });
+    frontend.pump_pending();
     frontend.set_message_handler(nullptr);
+    settings().log_date = recorder.log_date();
+    settings().total_ok = control.totals().ok;
+    settings().total_ng = control.totals().ng;
+    server.tell(kServerWait);
     if (!options.dump.empty()) std::fputs(dump_registers(options.dump).c_str(), stdout);
     unbind_coded_file_library(coded);
     return control.last_result() == 0 && !closing ? kExitOk : kExitNg;

@@ -17,6 +17,12 @@ std::vector<std::string> split_command_line(std::string_view line);
 // background. Returns the process id, or -1 with the reason in `error`.
 int start_process(const std::vector<std::string> &argv, std::string *error = nullptr);
 
+// Runs argv[0] (looked up on PATH) with `input` on its standard input and waits up to
+// `timeout_ms` for it to end (then it is killed). True when it took the input and ended with
+// status 0; otherwise false with the reason in `error`.
+bool run_with_input(const std::vector<std::string> &argv, std::string_view input, uint32_t timeout_ms,
+                    std::string *error = nullptr);
+
 // Waits for a process started by start_process; returns its exit status (or 128 + signal),
 // -1 when it cannot be waited for.
 int wait_process(int pid);

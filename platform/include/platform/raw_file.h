@@ -20,6 +20,14 @@ int open_regular_file(const std::string &path, std::string *error = nullptr, int
 // The descriptor, or -1 with the reason in `error`.
 int open_append_file(const std::string &path, std::string *error = nullptr);
 
+// Opens an existing regular file for reading and writing (never creates one). -1 with the
+// reason in `error` when it is missing, not a regular file, or cannot be opened.
+int open_existing_file_rw(const std::string &path, std::string *error = nullptr);
+
+// Cuts the open file back to `size` bytes (a write that failed half-way is taken back); false
+// with the reason when it cannot.
+bool truncate_file(int fd, int64_t size, std::string *error = nullptr);
+
 // Creates a new file for writing with `mode`; fails when anything already stands at `path`
 // (a file, or a symbolic link, which is never followed). -1 with the reason in `error` and the
 // errno value in `error_code` (EEXIST when something stands there).
