@@ -36,8 +36,9 @@ int task_read(RunContext &context, ServerChannel *server, int32_t n, int32_t reg
     if (!server) return kErrTaskMissingServer;
     std::lock_guard<std::mutex> hold(server->task_lock());
     if (const int rc = server->send(kServerGet, std::to_string(n)); rc != kOk) return rc;
-    // The wait passes the run gate between short waits, so a halt parks it (the halted time does
-    // not count) and an abort ends it at once.
+    // The wait looks at the run gate between short waits, so an abort ends it at once. A halt is
+    // not taken here: parking would hold the task lock while the station waits for the operator;
+    // the sequencer halts at its next checkpoint, once the reply is in or the wait is over.
     std::string reply;
     uint32_t waited = 0;
     for (;;) {
@@ -50,7 +51,7 @@ int task_read(RunContext &context, ServerChannel *server, int32_t n, int32_t reg
         }
         waited += std::max(platform::ticks_since(start), slice);
         if (waited >= kReplyWaitMs) return rc;
-        if (!context.checkpoint()) return kErrBreakedByUser;
+        if (context.gate.aborted()) return kErrBreakedByUser;
     }
     Registers *registers = run_registers(context);
     if (!registers) return kErrNoMemory;
