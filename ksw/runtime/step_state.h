@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <cfloat>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -67,6 +68,8 @@ struct MeasureRunState {
     double total = 0.0;            // the averages of the consecutive OK passes, summed
     uint32_t readings = 0;         // readings the last loop took
     uint32_t adjusted_value = 0;   // an adjusting step's EVR value when its loop ended
+    double lower = -DBL_MAX;       // the limits the last loop judged against (the records keep them)
+    double upper = DBL_MAX;
 
     int32_t average_mode = 2;      // average( second field: 1 median, 2 mean, 3..8 trimmed mean
     DigitalSetup digital;
@@ -82,6 +85,8 @@ struct MeasureRunState {
         total = 0.0;
         readings = 0;
         adjusted_value = 0;
+        lower = -DBL_MAX;
+        upper = DBL_MAX;
     }
 };
 

@@ -88,11 +88,9 @@ RunRecord capture_run(const RunContext &context, LocalStamp start, uint32_t dura
         StepResult s;
         s.step = n;
         s.mode = step->mode;
-        if (step->measure) {
-            s.lower = step->measure->lower_limit;
-            s.upper = step->measure->upper_limit;
-        }
         if (const StepRunState *state = context.steps.find(n)) {
+            s.lower = state->measure.lower;  // as the loop computed them (nominal, tolerance, min_max()
+            s.upper = state->measure.upper;  // percentages, "step[" targets)
             s.average = state->measure.average;
             s.judgement = state->judgement;
             s.passes = state->ng_counter + state->ok_counter;

@@ -43,17 +43,31 @@ std::vector<std::string> data_lines(const std::string &folder) {
     return lines;
 }
 
-int database_runs(const std::string &path) {
+// The rows of `query`, one line each with the columns joined by "|" ("?" when it cannot be read).
+std::string database_rows(const std::string &path, const char *query) {
     sqlite3 *db = nullptr;
-    int count = -1;
+    std::string rows = "?";
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt *s = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM runs", -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW)
-            count = sqlite3_column_int(s, 0);
+        if (sqlite3_prepare_v2(db, query, -1, &s, nullptr) == SQLITE_OK) {
+            rows.clear();
+            while (sqlite3_step(s) == SQLITE_ROW) {
+                for (int c = 0; c < sqlite3_column_count(s); ++c) {
+                    const unsigned char *text = sqlite3_column_text(s, c);
+                    rows += (c ? "|" : "") + std::string(text ? reinterpret_cast<const char *>(text) : "NULL");
+                }
+                rows += "\n";
+            }
+        }
         sqlite3_finalize(s);
     }
     sqlite3_close(db);
-    return count;
+    return rows;
+}
+
+int database_runs(const std::string &path) {
+    const std::string rows = database_rows(path, "SELECT COUNT(*) FROM runs");
+    return rows == "?" || rows.empty() ? -1 : std::atoi(rows.c_str());
 }
 
 TEST(KswRecords, EachRunIsALineAndADatabaseRow) {
@@ -87,6 +101,16 @@ TEST(KswRecords, EachRunIsALineAndADatabaseRow) {
     const std::string ini = read_text(dir.file("ksw.ini"));
     EXPECT_NE(ini.find("TotalOk=3"), std::string::npos) << ini;
     EXPECT_NE(ini.find("LogDate=2"), std::string::npos) << ini;
+}
+
+TEST(KswRecords, TheDatabaseKeepsTheLimitsEachStepWasJudgedAgainst) {
+    // Tolerance, percentage and asymmetric windows of the measuring demo on its simulated jig.
+    TempDir dir;
+    const std::string examples = std::string(KSW_SOURCE_DIR) + "/examples/measure/";
+    const auto run = run_ksw(dir, "--headless --sim=" + examples + "world.ini " + examples + "demo.ks");
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(database_rows(dir.file("results.db"), "SELECT step, lower, upper, verdict FROM steps WHERE step IN (1, 11, 12)"),
+              "1|4.95|5.05|OK\n11|4.9|5.1|OK\n12|4.8|5.1|OK\n");
 }
 
 TEST(KswRecords, WithoutFileRecordingOnlyTheDatabaseGetsTheRun) {

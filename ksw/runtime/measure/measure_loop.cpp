@@ -99,6 +99,8 @@ int MeasurementLoop::compute_limits() {
     nominal_ = nominal;
     upper_ = std::fmin(clamp_limit(nominal + up), record_.measure->upper_limit);
     lower_ = std::fmax(clamp_limit(nominal + low), record_.measure->lower_limit);
+    state_.measure.upper = upper_;
+    state_.measure.lower = lower_;
     return kOk;
 }
 
