@@ -243,7 +243,7 @@ void EvrAdjuster::trace(RunContext &context, const AdjustPass &pass, const EvrAd
     context.jig->trace->write(line);
 }
 
-int EvrAdjuster::begin(RunContext &context, int step) {
+int EvrAdjuster::begin(RunContext &context, int step, int result_register) {
     StepRunState *state = context.state(step);
     if (!state) return kErrMissingFirst;
     const EvrAdjustRecord record = state->adjustment.evr;
@@ -265,11 +265,8 @@ int EvrAdjuster::begin(RunContext &context, int step) {
         if (const int rc = write_value(context, record, work.value); rc != kOk) return rc;
         state->measure.evr_index = page * 256 + record.address;
         state->measure.single_reading = true;
-        if (Registers *registers = run_registers(context)) {
-            const StepRecord *compiled = context.program->step(step);
-            const int working = (compiled->measure && compiled->measure->link) ? compiled->measure->link->position : 0;
-            (*registers->ad)[static_cast<size_t>(working)] = static_cast<uint16_t>(work.value);
-        }
+        if (Registers *registers = run_registers(context))
+            (*registers->ad)[static_cast<size_t>(result_register)] = static_cast<uint16_t>(work.value);
     }
     std::lock_guard<std::mutex> hold(work_lock_);
     work_[step] = work;

@@ -51,7 +51,7 @@ class EvrAdjuster : public AdjustmentDevice {
 public:
     explicit EvrAdjuster(EvrLayer &layer) : layer_(layer) {}
 
-    int begin(RunContext &context, int step) override;
+    int begin(RunContext &context, int step, int result_register) override;
     int ng_pass(RunContext &context, const AdjustPass &pass, AdjustOutcome *outcome) override;
     void end(RunContext &context, int step, bool ok, bool at_limit) override;
     int read_word(RunContext &context, int source, int address, int page, uint32_t *value) override;

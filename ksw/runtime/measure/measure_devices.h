@@ -39,7 +39,8 @@ public:
 
     // Before the loop of an adjusting step ("adjust," or "auto_adjust,"): takes the start value
     // and writes it to the product. May set the step's single-reading flag or EVR index.
-    virtual int begin(RunContext &context, int step) = 0;
+    // `result_register` is as in AdjustPass.
+    virtual int begin(RunContext &context, int step, int result_register) = 0;
     // An NG pass of an adjusting step: predicts or searches the next EVR value and writes it,
     // per the step's mode, its adjustment record and the measurement mode. An error ends the
     // loop with it.

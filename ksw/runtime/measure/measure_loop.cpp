@@ -122,7 +122,7 @@ int MeasurementLoop::begin() {
         if (!context_.jig) return kErrDebugMode;
         if (const int rc = kind_.setup(item_); rc != kOk) return rc;
     }
-    if (adjusting() && context_.adjuster) return context_.adjuster->begin(context_, step_);
+    if (adjusting() && context_.adjuster) return context_.adjuster->begin(context_, step_, item_.result_register);
     return kOk;
 }
 

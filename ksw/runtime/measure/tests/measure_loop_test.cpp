@@ -153,7 +153,7 @@ public:
     int begins = 0, ng_passes = 0, ends = 0;
     bool ended_ok = false, ended_at_limit = false;
     AdjustOutcome outcome = AdjustOutcome::kMeasureAgain;
-    int begin(RunContext &, int) override { return ++begins, kOk; }
+    int begin(RunContext &, int, int) override { return ++begins, kOk; }
     int ng_pass(RunContext &, const AdjustPass &pass, AdjustOutcome *out) override {
         EXPECT_DOUBLE_EQ(pass.nominal, 4.0);
         EXPECT_EQ(pass.first_ng, ng_passes == 0);
