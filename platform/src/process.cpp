@@ -282,8 +282,14 @@ bool run_with_input(const std::vector<std::string> &argv, std::string_view input
         if (error) *error = argv[0] + " did not end in time";
         return false;
     }
-    if (written && status != 0 && error) *error = argv[0] + " ended with status " + std::to_string(status);
-    return written && status == 0;
+    // A command that failed says so by its status, also when it ended before it read its input
+    // (the write then broke on the closed pipe first); a broken write of a command that ended
+    // well keeps the write's own reason.
+    if (status != 0) {
+        if (error) *error = argv[0] + " ended with status " + std::to_string(status);
+        return false;
+    }
+    return written;
 }
 
 }  // namespace ksw::platform
