@@ -1,9 +1,9 @@
 #include "station/record_writer.h"
 
-#include <cctype>
 #include <cstring>
 
 #include "comkit32.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "resources/messages.h"
@@ -48,9 +48,7 @@ int RecordWriter::database_runs() const {
 
 bool print_ng_ticket(const std::string &device, const std::string &print_command, std::string_view ticket,
                      std::string *why) {
-    const bool printer = device.size() >= 3 && std::toupper(static_cast<unsigned char>(device[0])) == 'L' &&
-                         std::toupper(static_cast<unsigned char>(device[1])) == 'P' &&
-                         std::toupper(static_cast<unsigned char>(device[2])) == 'T';
+    const bool printer = platform::starts_with_nocase(device, "LPT");
     if (printer) return platform::run_with_input(platform::split_command_line(print_command), ticket, 10000, why);
     RSPortSettings port{};
     std::strncpy(port.port, device.c_str(), sizeof port.port - 1);

@@ -1,6 +1,7 @@
 // Binding and releasing the EVR driver library; the layer itself and its printer port.
 #include <cstdlib>
 
+#include "platform/ascii.h"
 #include "resources/error_codes.h"
 #include "resources/messages.h"
 #include "runtime/evr/evr_layer.h"
@@ -49,8 +50,7 @@ EvrLayer &evr_layer() {
 }
 
 bool names_printer_port(const std::string &name) {
-    return name.size() > 3 && (name[0] == 'L' || name[0] == 'l') && (name[1] == 'P' || name[1] == 'p') &&
-           (name[2] == 'T' || name[2] == 't') && std::atoi(name.c_str() + 3) >= 1;
+    return name.size() > 3 && platform::starts_with_nocase(name, "LPT") && std::atoi(name.c_str() + 3) >= 1;
 }
 
 std::string evr_printer_device(const std::string &name) {
